@@ -1,0 +1,6 @@
+ .code
+ main:
+      mov     AX, @Data
+      mov     DS, AX
+      mov     ES, AX
+      xor     AX, AX

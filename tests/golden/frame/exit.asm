@@ -1,0 +1,3 @@
+ Quit:
+      mov AX, 4C00h
+      Int 21h
