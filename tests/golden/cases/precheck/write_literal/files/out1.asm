@@ -1,0 +1,29 @@
+.model small
+.386
+.data
+Result DB "000000$"
+_msg0  db  "Total","$" 
+CR equ 0Dh
+LF equ 0Ah
+_bufrw          db   255  dup  (?)
+_bufstr1        db   255  dup  (?)
+kbBuffer        db 18 dup (?)
+kbBufferLen     equ $ - kbBuffer
+kbHandle        dw 0
+ _T DW ?
+@@CODESTART@@
+  ;Начало оператора WRITE 
+ push ax
+ mov dx, offset  _msg0
+ call Write
+ pop ax
+ push ax
+ mov ax, _T
+ mov di, offset result
+ call ToOct
+ mov dx, offset result
+ call Write
+ pop ax
+  ;Конец оператора WRITE 
+@@EXIT@@
+@@RUNTIME@@
