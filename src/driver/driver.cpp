@@ -1,0 +1,41 @@
+#include "driver/driver.h"
+
+#include <csignal>
+
+#include "driver/runtime.h"
+#include "kod/output.h"
+#include "kod/templates.h"
+#include "lex/source.h"
+#include "sin/statements.h"
+#include "sin/string_pool.h"
+#include "sin/symbols.h"
+#include "sinreset/recovery.h"
+
+void ResetTranslatorState() {
+  ResetSymTab();
+  LabelCount = 0;
+  ConcatCount = 0;
+  ReadChar();
+  // LineNo stays as the reader counts it: the first line is line 1 in both passes.
+  CharPos = 0;
+  ReparseOffset = 0;
+  ReparseKind = 0;
+}
+
+void RunCompiler(int argc, char **argv) {
+  PrepareStandardStreams();
+  // A console that has gone away is reported as an I/O error, not by a signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  if (argc < 2) NoSourceNamed();
+  SourceName = argv[1];
+
+  RunPrecheck();
+  OpenSource();
+  OpenOutput();
+  ResetTranslatorState();
+  TranslateProgram();
+  CloseSource();
+  CloseOutput();
+  BuildFinalAssembly();
+  EndRun(0);
+}

@@ -1,0 +1,8 @@
+// The fixed text around every generated program: the data header with its buffers, the start of
+// the code, the exit to DOS and the runtime routines that the instruction templates call.
+#pragma once
+
+void EmitDataHeader();
+void EmitCodeStart();
+void EmitProgramExit();
+void EmitRuntimeLibrary();

@@ -1,0 +1,107 @@
+#include "kod/output.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "driver/runtime.h"
+
+int32_t LabelCount = 0;
+
+namespace {
+constexpr const char *kOutName = "out.asm";
+int outFd = -1;
+
+constexpr size_t kBufferSize = 256 * 1024;
+char buffer[kBufferSize];
+size_t used = 0;
+
+void Flush() {
+  size_t done = 0;
+  while (done < used) {
+    ssize_t n = write(outFd, buffer + done, used - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) IoError(errno, kOutName);
+    if (n == 0) IoError(ENOSPC, kOutName);
+    done += static_cast<size_t>(n);
+  }
+  used = 0;
+}
+
+void Put(std::string_view text) {
+  if (outFd < 0) IoError(EBADF, kOutName);
+  while (text.size() > kBufferSize - used) {
+    size_t part = kBufferSize - used;
+    std::memcpy(buffer + used, text.data(), part);
+    used += part;
+    text.remove_prefix(part);
+    Flush();
+  }
+  std::memcpy(buffer + used, text.data(), text.size());
+  used += text.size();
+}
+} // namespace
+
+void OpenOutput() {
+  int fd;
+  do fd = open(kOutName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) IoError(errno, kOutName);
+  outFd = fd;
+  used = 0;
+}
+
+void CloseOutput() {
+  Flush();
+  int fd = outFd;
+  outFd = -1;
+  if (close(fd) != 0 && errno != EINTR) IoError(errno, kOutName);
+}
+
+bool OutputIsOpen() { return outFd >= 0; }
+
+void EmitText(std::string_view text) {
+  Put(" ");
+  Put(text);
+}
+
+void EmitLine(std::string_view text) {
+  EmitText(text);
+  Put("\r\n");
+}
+
+void EmitLabel(std::string_view label) {
+  Put(label);
+  Put(":\r\n");
+}
+
+void EmitHeaderLine(std::string_view text) {
+  Put(text);
+  Put("\r\n");
+}
+
+std::string IntText(int64_t value) {
+  char digits[24];
+  auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return std::string(digits, end);
+}
+
+std::string NewLabel() {
+  std::string label = "L" + IntText(LabelCount);
+  ++LabelCount;
+  return label;
+}
+
+void EmitJump(std::string_view label) { EmitLine("     jmp " + std::string(label)); }
+
+void EmitJumpIfNotOne(std::string_view label) {
+  EmitLine("     cmp     AX, 1");
+  EmitLine("     jne     " + std::string(label));
+}
+
+void EmitJumpIfZero(std::string_view label) {
+  EmitLine("     cmp     AX, 0");
+  EmitLine("     je     " + std::string(label));
+}

@@ -1,0 +1,204 @@
+#include "kod/templates.h"
+
+#include "kod/output.h"
+#include "sin/string_pool.h"
+
+int32_t CompareCount = 0;
+int32_t ConcatCount = 0;
+bool ConcatStarted = false;
+std::vector<ListEntry> ReadList;
+std::vector<ListEntry> WriteList;
+
+namespace {
+std::string Var(std::string_view name) { return "_" + std::string(name); }
+
+// The comparison family: `jump` is taken on the flags of EmitCompare; `taken` is what AX holds then.
+void EmitSetFlag(std::string_view jump, bool taken) {
+  std::string c = IntText(CompareCount);
+  EmitLine("     " + std::string(jump) + " _M" + c);
+  EmitLine(taken ? "     mov     AX, 0" : "     mov     AX, 1");
+  EmitLine("     jmp     Skip" + c);
+  EmitLine("_M" + c + ":");
+  EmitLine(taken ? "     mov     AX, 1" : "     mov     AX, 0");
+  EmitLine("Skip" + c + ":");
+  ++CompareCount;
+}
+
+// Every string operation leaves a "$" at the last byte of the work buffer, so a result that grew
+// past 254 characters is cut there and stays terminated, and the search for its end stays inside.
+void EmitTerminateWorkBuffer() { EmitLine("mov _bufstr1[254],\"$\""); }
+} // namespace
+
+void EmitNeg() { EmitLine("     neg AX"); }
+
+// NOT of a truth value: 1 when AX was 0, else 0.
+void EmitNot() {
+  EmitLine("     neg     AX");
+  EmitLine("     sbb     AX, AX");
+  EmitLine("     inc     AX");
+}
+
+void EmitLoadConst(int32_t value) {
+  EmitText("     MOV     AX,");
+  EmitLine(IntText(value));
+}
+
+void EmitLoadVar(std::string_view name) { EmitLine("     MOV     AX, " + Var(name)); }
+
+void EmitPush() { EmitLine("     push    AX"); }
+
+void EmitAdd() {
+  EmitLine("     pop     BX");
+  EmitLine("     add     AX, BX");
+}
+
+// Leaves later - earlier; the translator negates it.
+void EmitSub() {
+  EmitLine("      pop     BX");
+  EmitLine("      sub     AX, BX");
+}
+
+void EmitMul() {
+  EmitLine("     pop     BX");
+  EmitLine("     imul     BX");
+}
+
+// cwd extends the sign of the dividend into DX, so a negative dividend divides correctly.
+void EmitDiv() {
+  EmitLine("     mov     BX,AX");
+  EmitLine("     pop     AX");
+  EmitLine("     cwd");
+  EmitLine("     idiv     BX");
+}
+
+void EmitAnd() {
+  EmitLine("      pop     BX");
+  EmitLine("      and     AX, BX");
+}
+
+void EmitOr() {
+  EmitLine("      pop     BX");
+  EmitLine("      or      AX, BX");
+}
+
+void EmitXor() {
+  EmitLine("      pop     BX");
+  EmitLine("      xor     AX, BX");
+}
+
+void EmitCompare() {
+  EmitLine("     pop     BX");
+  EmitLine("     cmp     AX, BX");
+}
+
+void EmitSetJe() { EmitSetFlag("je", true); }
+void EmitSetJne() { EmitSetFlag("jne", true); }
+void EmitSetJg() { EmitSetFlag("jg", false); }
+void EmitSetJl() { EmitSetFlag("jl", false); }
+void EmitSetJle() { EmitSetFlag("jle", false); }
+void EmitSetJge() { EmitSetFlag("jge", false); }
+
+void EmitStore(std::string_view name) { EmitLine("     mov     " + Var(name) + ", AX"); }
+
+// A read ends its text where DOS stopped: an integer at a CR, a string at a "$", so nothing of an
+// earlier, longer line is taken along.
+void EmitRead(size_t count) {
+  for (size_t i = 0; i < count && i < ReadList.size(); ++i) {
+    const ListEntry &entry = ReadList[i];
+    if (entry.tag == "1") {
+      EmitLine("mov ah, 3fh");
+      EmitLine("mov bx, 0");
+      EmitLine("lea dx, _bufrw");
+      EmitLine("mov cx,10");
+      EmitLine("int 21h");
+      EmitLine("mov SI,AX");
+      EmitLine("mov _bufrw[SI],13");
+      EmitLine("mov  di,offset  _bufrw");
+      EmitLine("call sl_atoi");
+      EmitLine("mov  " + Var(entry.name) + ",ax");
+    } else if (entry.tag == "2") {
+      EmitLine("mov ah, 3fh");
+      EmitLine("mov bx, 0");
+      EmitLine("lea dx, _bufrw");
+      EmitLine("mov cx,254");
+      EmitLine("int 21h");
+      EmitLine("mov SI,AX");
+      EmitLine("mov _bufrw[SI],\"$\"");
+      EmitLine("lea SI,_bufrw");
+      EmitLine("lea DI, " + Var(entry.name));
+      EmitLine("cld");
+      EmitLine("mov CX, 255");
+      EmitLine("rep movsb");
+      EmitLine("mov SI, 255");
+      EmitLine("mov " + Var(entry.name) + "[SI],\"$\"");
+    }
+  }
+}
+
+void EmitWrite(size_t count) {
+  if (!WriteText.empty()) {
+    MsgConsts.push_back(WriteText);
+    EmitLine("push ax");
+    EmitLine("mov dx, offset  _msg" + IntText(MsgCount));
+    EmitLine("call Write");
+    EmitLine("pop ax");
+    ++MsgCount;
+  }
+  for (size_t i = 0; i < count && i < WriteList.size(); ++i) {
+    const ListEntry &entry = WriteList[i];
+    EmitLine("push ax");
+    if (entry.tag == "2") {
+      EmitLine("mov dx, offset  " + Var(entry.name));
+    } else {
+      EmitLine("mov ax, " + Var(entry.name));
+      EmitLine("mov di, offset result");
+      EmitLine("call ToOct");
+      EmitLine("mov dx, offset result");
+    }
+    EmitLine("call Write");
+    EmitLine("pop ax");
+  }
+}
+
+void EmitConcat(std::string_view operand) {
+  std::string op(operand);
+  if (!ConcatStarted) {
+    ConcatStarted = true;
+    EmitLine("lea SI," + op);
+    EmitLine("lea DI,_bufstr1");
+    EmitLine("cld");
+    EmitLine("mov CX, 255");
+    EmitLine("rep movsb");
+    EmitTerminateWorkBuffer();
+    return;
+  }
+  std::string c0 = IntText(ConcatCount);
+  std::string c1 = IntText(int64_t{ConcatCount} + 1);
+  std::string c2 = IntText(int64_t{ConcatCount} + 2);
+  EmitLine("mov SI,0");
+  EmitLine("m_" + c0 + ":  cmp _bufstr1[si],\"$\"");
+  EmitLine("je  m_" + c1);
+  EmitLine("inc  SI");
+  EmitLine("jmp  m_" + c0);
+  EmitLine("m_" + c1 + ":  mov AX,255");
+  EmitLine("sub  AX,SI");
+  EmitLine("mov CX, AX");
+  EmitLine("mov DI,SI");
+  EmitLine("mov SI,0");
+  EmitLine("m_" + c2 + ":  mov BL," + op + "[SI]");
+  EmitLine("mov _bufstr1[DI],BL");
+  EmitLine("inc DI");
+  EmitLine("inc SI");
+  EmitLine("loop m_" + c2);
+  EmitTerminateWorkBuffer();
+  ConcatCount += 3;
+}
+
+void EmitStoreString(std::string_view name) {
+  EmitLine("lea SI,_bufstr1");
+  EmitLine("lea DI," + Var(name));
+  EmitLine("cld");
+  EmitLine("mov CX, 255");
+  EmitLine("rep movsb");
+  ConcatStarted = false;
+}

@@ -1,0 +1,45 @@
+// One template per operation of the generated program: a fixed group of assembly lines with a name,
+// a number or a label number put in. The generated code is a stack machine on AX: a two-operand
+// template pops the earlier (left) value into BX and combines it with the later value in AX.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct ListEntry {
+  std::string name; // the identifier as scanned, without the "_" of its assembly name
+  std::string tag;  // the variable's type tag: "1" INTEGER, "2" STRING
+};
+
+extern int32_t CompareCount;
+extern int32_t ConcatCount;
+extern bool ConcatStarted;
+extern std::vector<ListEntry> ReadList;  // the variables of the READ being translated
+extern std::vector<ListEntry> WriteList; // the variables of the WRITE being translated
+
+void EmitRead(size_t count);
+void EmitWrite(size_t count);
+void EmitNeg();
+void EmitNot();
+void EmitLoadConst(int32_t value);
+void EmitLoadVar(std::string_view name);
+void EmitPush();
+void EmitAdd();
+void EmitSub();
+void EmitMul();
+void EmitDiv();
+void EmitAnd();
+void EmitOr();
+void EmitXor();
+void EmitCompare();
+void EmitSetJe();
+void EmitSetJne();
+void EmitSetJg();
+void EmitSetJl();
+void EmitSetJle();
+void EmitSetJge();
+void EmitStore(std::string_view name);
+void EmitConcat(std::string_view operand);
+void EmitStoreString(std::string_view name);

@@ -1,0 +1,45 @@
+// Russian texts of the compiler are kept in code page 866, the console's code page. They are written
+// in the sources as UTF-8 and turned into CP866 bytes while the compiler itself is being compiled.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace cp866_detail {
+// Called only for a character that has no CP866 form: calling it makes the conversion fail to compile.
+inline char NoCp866Form() { return '?'; }
+
+consteval char FromCodePoint(unsigned cp) {
+  if (cp >= 0x410 && cp <= 0x43F) return static_cast<char>(0x80 + (cp - 0x410)); // А..п
+  if (cp >= 0x440 && cp <= 0x44F) return static_cast<char>(0xE0 + (cp - 0x440)); // р..я
+  if (cp == 0x401) return static_cast<char>(0xF0);                               // Ё
+  if (cp == 0x451) return static_cast<char>(0xF1);                               // ё
+  return NoCp866Form();
+}
+} // namespace cp866_detail
+
+template <std::size_t N> struct Cp866 {
+  char bytes[N] = {};
+  std::size_t size = 0;
+
+  consteval Cp866(const char8_t (&utf8)[N]) {
+    for (std::size_t i = 0; i + 1 < N;) {
+      unsigned c = utf8[i];
+      if (c < 0x80) {
+        bytes[size++] = static_cast<char>(c);
+        i += 1;
+      } else if ((c & 0xE0) == 0xC0) {
+        unsigned cp = ((c & 0x1F) << 6) | (static_cast<unsigned>(utf8[i + 1]) & 0x3F);
+        bytes[size++] = cp866_detail::FromCodePoint(cp);
+        i += 2;
+      } else {
+        bytes[size++] = cp866_detail::NoCp866Form();
+        i += 1;
+      }
+    }
+  }
+
+  constexpr std::string_view view() const { return {bytes, size}; }
+  std::string str() const { return std::string(bytes, size); }
+};

@@ -1,0 +1,238 @@
+#include "sin/expressions.h"
+
+#include <string>
+
+#include "kod/output.h"
+#include "kod/templates.h"
+#include "lex/scanner.h"
+#include "lex/source.h"
+#include "sin/diagnostics.h"
+#include "sin/string_pool.h"
+#include "sin/symbols.h"
+
+int TranslateNesting = 0;
+
+namespace {
+// Digits are taken from the left until the value passes 214748364, computed modulo 2^32 and read
+// as signed. A word of the generated program holds 0 to 65535 (or its negation), nothing more.
+int32_t NumberValue() {
+  uint32_t value = 0;
+  for (char digit : TokenText) {
+    if (value > 214748364u) break;
+    value = value * 10u + static_cast<uint32_t>(digit - '0');
+  }
+  auto result = static_cast<int32_t>(value);
+  if (result < 0 || result > 65535) FatalError(LinePrefix() + ": Number out of range " + TokenText);
+  return result;
+}
+
+bool IsRelationalOperator(int32_t code) {
+  return code == kEqual || code == kLess || code == kGreater || code == kLessEqual ||
+         code == kGreaterEqual || code == kNotEqual;
+}
+} // namespace
+
+// assignment = identifier ":=" ( expression | string-expression ), by the identifier's type
+void Assignment() {
+  std::string target = TokenText;
+  LookupVariable();
+  NextToken();
+  if (TokenText != ":=") ExpectedError(LinePrefix() + ": :=");
+  NextToken();
+  // A target without a type (or the program name) translates nothing; the statement level then
+  // meets the right-hand side.
+  if (FoundType == "1") {
+    Expression();
+    EmitStore(target);
+  } else if (FoundType == "2") {
+    StringExpression();
+    EmitStoreString(target);
+  }
+}
+
+// condition = expression
+void Condition() {
+  NextToken();
+  Expression();
+}
+
+// expression = and-expression { OR and-expression }
+void Expression() {
+  AndExpression();
+  while (TokenText == "OR") {
+    EmitPush();
+    NextToken();
+    AndExpression();
+    EmitOr();
+  }
+}
+
+// and-expression = not-expression { AND not-expression }
+void AndExpression() {
+  NotExpression();
+  while (TokenText == "AND") {
+    EmitPush();
+    NextToken();
+    NotExpression();
+    EmitAnd();
+  }
+}
+
+// not-expression = [ NOT ] relation
+void NotExpression() {
+  if (TokenText == "NOT") {
+    NextToken();
+    Relation();
+    EmitNot();
+  } else {
+    Relation();
+  }
+}
+
+// relation = simple-expression [ relational-operator simple-expression ]
+void Relation() {
+  SimpleExpression();
+  if (TokenCode < kEqual) return;
+  EmitPush();
+  if (!IsRelationalOperator(TokenCode)) {
+    // Followed by ",", ";", ":", ":=", "(", ")", "'" or ".": the pushed value is taken back.
+    EmitLine("     pop     AX");
+    return;
+  }
+  int32_t op = TokenCode;
+  NextToken();
+  SimpleExpression();
+  EmitCompare();
+  switch (op) {
+  case kEqual: EmitSetJe(); break;
+  case kLess: EmitSetJle(); break;
+  case kGreater: EmitSetJge(); break;
+  case kLessEqual: EmitSetJl(); break;
+  case kGreaterEqual: EmitSetJg(); break;
+  default: EmitSetJne(); break;
+  }
+}
+
+// simple-expression = first-term { ( "+" | "-" ) term }
+void SimpleExpression() {
+  FirstTerm();
+  while (TokenCode == kPlus || TokenCode == kMinus) {
+    EmitPush();
+    if (TokenCode == kPlus) {
+      NextToken();
+      Term();
+      EmitAdd();
+    } else {
+      NextToken();
+      Term();
+      EmitSub();
+      EmitNeg();
+    }
+  }
+}
+
+// first-term = signed-factor { ( "*" | "/" ) factor }
+void FirstTerm() {
+  SignedFactor();
+  ProductTail();
+}
+
+// term = factor { ( "*" | "/" ) factor }
+void Term() {
+  Factor();
+  ProductTail();
+}
+
+void ProductTail() {
+  while (TokenCode == kTimes || TokenCode == kSlash) {
+    EmitPush();
+    if (TokenCode == kTimes) {
+      NextToken();
+      Factor();
+      EmitMul();
+    } else {
+      NextToken();
+      Factor();
+      EmitDiv();
+    }
+  }
+}
+
+// signed-factor = "+" factor | "-" factor | factor
+void SignedFactor() {
+  if (TokenCode == kPlus) {
+    NextToken();
+    Factor();
+  } else if (TokenCode == kMinus) {
+    NegatedFactor();
+  } else {
+    Factor();
+  }
+}
+
+// A negative literal is loaded positive and negated.
+void NegatedFactor() {
+  NextToken();
+  if (TokenCode == kNumber) {
+    EmitLoadConst(NumberValue());
+    EmitNeg();
+    NextToken();
+  } else {
+    Factor();
+    EmitNeg();
+  }
+}
+
+// factor = "(" expression ")" | identifier | number
+void Factor() {
+  if (TokenText == "(") {
+    OpenNesting(TranslateNesting);
+    NextToken();
+    Expression();
+    if (TokenText != ")") ExpectedError(LinePrefix() + ": )");
+    NextToken();
+    CloseNesting(TranslateNesting);
+  } else if (TokenCode == kIdentifier) {
+    LookupVariable();
+    CheckType("1");
+    EmitLoadVar(TokenText);
+    NextToken();
+  } else if (TokenCode == kNumber) {
+    EmitLoadConst(NumberValue());
+    NextToken();
+  } else {
+    ExpectedError(LinePrefix() + ": " + TokenText);
+  }
+}
+
+// string-expression = string-factor { "+" string-factor }
+void StringExpression() {
+  StringFactor();
+  while (TokenCode == kPlus) {
+    NextToken();
+    StringFactor();
+  }
+}
+
+// string-factor = identifier | "'" characters "'"
+void StringFactor() {
+  if (TokenCode == kIdentifier) {
+    LookupVariable();
+    CheckType("2");
+    EmitConcat("_" + TokenText);
+    NextToken();
+    return;
+  }
+  if (TokenText != "'") ExpectedError(LinePrefix() + ": " + TokenText);
+  // The scanner has passed the opening quote and the blanks after it.
+  while (CurChar != '\'' && !AtEndOfSource()) {
+    StrText += static_cast<char>(CurChar);
+    ReadChar();
+  }
+  ReadChar();
+  StrConsts.push_back(StrText);
+  StrText.clear();
+  EmitConcat("_str" + IntText(StrCount));
+  ++StrCount;
+  NextToken();
+}

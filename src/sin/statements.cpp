@@ -1,0 +1,259 @@
+#include "sin/statements.h"
+
+#include <string>
+
+#include "kod/frame.h"
+#include "kod/output.h"
+#include "kod/templates.h"
+#include "lex/cp866.h"
+#include "lex/scanner.h"
+#include "lex/source.h"
+#include "sin/diagnostics.h"
+#include "sin/expressions.h"
+#include "sin/string_pool.h"
+#include "sin/symbols.h"
+
+namespace {
+constexpr Cp866 kIfStart(u8" ;Начало условного оператора IF ");
+constexpr Cp866 kIfEnd(u8" ;Конец условного оператора IF ");
+constexpr Cp866 kWhileStart(u8" ;Начало цикла WHILE ");
+constexpr Cp866 kWhileEnd(u8" ;Конец цикла WHILE");
+constexpr Cp866 kForStart(u8" ;Начало цикла FOR ");
+constexpr Cp866 kForEnd(u8" ;Конец цикла FOR");
+constexpr Cp866 kRepeatStart(u8" ;Начало цикла REPEAT ");
+constexpr Cp866 kRepeatEnd(u8" ;Конец цикла REPEAT");
+constexpr Cp866 kReadStart(u8" ;Начало оператора READ ");
+constexpr Cp866 kReadEnd(u8" ;Конец оператора READ ");
+constexpr Cp866 kWriteStart(u8" ;Начало оператора WRITE ");
+constexpr Cp866 kWriteEnd(u8" ;Конец оператора WRITE ");
+
+[[noreturn]] void Fail(const char *suffix) { ExpectedError(LinePrefix() + suffix); }
+
+ListEntry CurrentVariable() { return ListEntry{TokenText, FoundType}; }
+} // namespace
+
+// program = header var-section body
+void TranslateProgram() {
+  ProgramHeader();
+  VarSection();
+  ProgramBody();
+}
+
+// body = BEGIN statement-list END "."
+void ProgramBody() {
+  if (TokenCode != kBegin) Fail(": BEGIN ");
+  EmitCodeStart();
+  StatementList();
+  if (TokenCode != kEnd) Fail(": END ");
+  NextToken();
+  if (TokenText != ".") Fail(": . ");
+  EmitProgramExit();
+  EmitRuntimeLibrary();
+}
+
+// statement-list = { statement ";" }, ended by END or UNTIL
+void StatementList() {
+  NextToken();
+  while (TokenCode != kEnd && TokenCode != kUntil) {
+    Statement();
+    if (TokenText != ";") Fail(": ; ");
+    NextToken();
+  }
+}
+
+// statement = assignment | if | read | write | while | for | repeat
+void Statement() {
+  switch (TokenCode) {
+  case kIdentifier: Assignment(); break;
+  case kIf: IfStatement(); break;
+  case kRead: ReadStatement(); break;
+  case kWrite: WriteStatement(); break;
+  case kWhile: WhileStatement(); break;
+  case kFor: ForStatement(); break;
+  case kRepeat: RepeatStatement(); break;
+  default: Fail(": Variable identifier ");
+  }
+}
+
+// body-statement = BEGIN statement-list END | statement, followed by ";" or ELSE
+void BodyStatement() {
+  NextToken();
+  if (TokenCode == kBegin) {
+    OpenNesting(TranslateNesting);
+    StatementList();
+    if (TokenCode != kEnd) Fail(": END ");
+    NextToken();
+    if (TokenCode != kSemicolon && TokenCode != kElse) Fail(": ; ");
+    CloseNesting(TranslateNesting);
+  } else {
+    Statement();
+    if (TokenCode != kElse && TokenCode != kSemicolon) Fail(": ; ");
+  }
+}
+
+// if = IF condition THEN body-statement [ ELSE body-statement ]
+void IfStatement() {
+  OpenNesting(TranslateNesting);
+  EmitLine(kIfStart.view());
+  Condition();
+  if (TokenCode != kThen) Fail(": THEN");
+  std::string falseLabel = NewLabel();
+  std::string endLabel = falseLabel;
+  EmitJumpIfNotOne(falseLabel);
+  BodyStatement();
+  if (TokenCode == kElse) {
+    endLabel = NewLabel();
+    EmitJump(endLabel);
+    EmitLabel(falseLabel);
+    BodyStatement();
+  }
+  EmitLabel(endLabel);
+  EmitLine(kIfEnd.view());
+  CloseNesting(TranslateNesting);
+}
+
+// while = WHILE condition DO body-statement
+void WhileStatement() {
+  OpenNesting(TranslateNesting);
+  EmitLine(kWhileStart.view());
+  std::string headLabel = NewLabel();
+  std::string exitLabel = NewLabel();
+  EmitLabel(headLabel);
+  Condition();
+  if (TokenCode != kDo) Fail(": DO ");
+  EmitJumpIfNotOne(exitLabel);
+  BodyStatement();
+  EmitJump(headLabel);
+  EmitLabel(exitLabel);
+  EmitLine(kWhileEnd.view());
+  CloseNesting(TranslateNesting);
+}
+
+// for = FOR identifier ":=" expression TO expression DO body-statement
+// The counter is set to start - 1 once; each pass re-evaluates the limit, counts up and leaves
+// when the counter has passed the limit.
+void ForStatement() {
+  OpenNesting(TranslateNesting);
+  EmitLine(kForStart.view());
+  std::string headLabel = NewLabel();
+  std::string exitLabel = NewLabel();
+  NextToken();
+  if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
+  LookupVariable();
+  CheckType("1");
+  std::string name = TokenText;
+  NextToken();
+  if (TokenText != ":=") Fail(": := ");
+  NextToken();
+  Expression();
+  EmitLine("   MOV  _" + name + ", AX");
+  EmitLine("   dec  _" + name);
+  if (TokenCode != kTo) Fail(": TO ");
+  NextToken();
+  EmitLabel(headLabel);
+  Expression();
+  if (TokenCode != kDo) Fail(": DO ");
+  EmitLine("   MOV   BX, AX");
+  EmitLine("   MOV   AX, _" + name);
+  EmitLine("   INC   AX");
+  EmitLine("   MOV  _" + name + ",AX");
+  EmitLine("   cmp   AX, BX");
+  EmitLine("   jg   " + exitLabel);
+  BodyStatement();
+  EmitJump(headLabel);
+  EmitLabel(exitLabel);
+  EmitLine(kForEnd.view());
+  CloseNesting(TranslateNesting);
+}
+
+// repeat = REPEAT statement-list UNTIL condition
+void RepeatStatement() {
+  OpenNesting(TranslateNesting);
+  EmitLine(kRepeatStart.view());
+  std::string headLabel = NewLabel();
+  EmitLabel(headLabel);
+  StatementList();
+  if (TokenCode != kUntil) Fail(": UNTIL ");
+  Condition();
+  EmitJumpIfZero(headLabel);
+  EmitLine(kRepeatEnd.view());
+  CloseNesting(TranslateNesting);
+}
+
+// read = READ "(" identifier { "," identifier } ")"
+void ReadStatement() {
+  EmitLine(kReadStart.view());
+  NextToken();
+  if (TokenText != "(") Fail(": (");
+  NextToken();
+  if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
+  LookupVariable();
+  ReadList.push_back(CurrentVariable());
+  NextToken();
+  while (TokenText == ",") {
+    NextToken();
+    if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
+    LookupVariable();
+    ReadList.push_back(CurrentVariable());
+    NextToken();
+  }
+  if (TokenText != ")") Fail(": )");
+  EmitRead(ReadList.size());
+  ReadList.clear();
+  NextToken();
+  EmitLine(kReadEnd.view());
+}
+
+// write = WRITE "(" { variables | literal } ")": the literals are joined and printed first
+void WriteStatement() {
+  EmitLine(kWriteStart.view());
+  WriteText.clear();
+  size_t count = 0;
+  NextToken();
+  if (TokenText != "(") Fail(": (");
+  NextToken();
+  while (TokenText != ")") {
+    if (TokenCode == kIdentifier) {
+      count = WriteVarList(count);
+    } else if (TokenCode == kQuote) {
+      WriteLiteral();
+    } else {
+      Fail(": Vriable identifier ");
+    }
+    if (TokenText == ",") {
+      NextToken();
+      count = WriteVarList(count);
+    }
+  }
+  EmitWrite(count);
+  WriteList.clear();
+  NextToken();
+  EmitLine(kWriteEnd.view());
+}
+
+// variables = variable { "," identifier }; the first item is not checked for the identifier code
+size_t WriteVarList(size_t count) {
+  LookupVariable();
+  WriteList.push_back(CurrentVariable());
+  ++count;
+  NextToken();
+  while (TokenText == ",") {
+    NextToken();
+    if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
+    LookupVariable();
+    WriteList.push_back(CurrentVariable());
+    ++count;
+    NextToken();
+  }
+  return count;
+}
+
+// literal = "'" characters "'"; the scanner has passed the opening quote and the blanks after it
+void WriteLiteral() {
+  while (CurChar != '\'' && !AtEndOfSource()) {
+    WriteText += static_cast<char>(CurChar);
+    ReadChar();
+  }
+  ReadChar();
+  NextToken();
+}

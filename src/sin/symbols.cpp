@@ -1,0 +1,137 @@
+#include "sin/symbols.h"
+
+#include "kod/frame.h"
+#include "kod/output.h"
+#include "lex/cp866.h"
+#include "lex/scanner.h"
+#include "sin/diagnostics.h"
+
+std::string SymTabName[kSymTabSize];
+std::string SymTabType[kSymTabSize];
+int32_t VarCount = 0;
+std::string FoundType;
+
+namespace {
+constexpr Cp866 kNotAnIdentifier(u8": Лексема не идентификатор- ");
+constexpr Cp866 kTooManyVariables(u8"Переполнение кол-во переменных больше 210");
+
+int ProbeSlot(int start, int step) { return ((start - step) % kSymTabSize + kSymTabSize) % kSymTabSize; }
+
+bool DigitsOnly(const std::string &text, size_t from) {
+  if (text.size() <= from) return false;
+  for (size_t i = from; i < text.size(); ++i)
+    if (!IsDigit(static_cast<unsigned char>(text[i]))) return false;
+  return true;
+}
+
+// "_" and such a name is already a segment, a buffer, a comparison label or a string constant of
+// the generated program.
+bool IsReservedName(const std::string &name) {
+  if (name == "DATA" || name == "TEXT" || name == "BUFRW" || name == "BUFSTR1") return true;
+  return (name.starts_with("MSG") && DigitsOnly(name, 3)) ||
+         (name.starts_with("STR") && DigitsOnly(name, 3)) ||
+         (name.starts_with("M") && DigitsOnly(name, 1));
+}
+} // namespace
+
+void ResetSymTab() {
+  for (int slot = 0; slot < kSymTabSize; ++slot) {
+    SymTabName[slot].clear();
+    SymTabType[slot].clear();
+  }
+}
+
+// header = PROGRAM name ";"
+void ProgramHeader() {
+  NextToken();
+  if (TokenCode != kProgram) ExpectedError(LinePrefix() + ": PROGRAM");
+  NextToken();
+  // Any token is taken as the name, stored without a probe at the slot of the current hash.
+  SymTabName[TokenHash] = TokenText;
+  NextToken();
+  if (TokenText != ";") ExpectedError(LinePrefix() + ": ;");
+  EmitDataHeader();
+}
+
+// var-section = [ VAR var-list ]
+void VarSection() {
+  NextToken();
+  if (TokenCode == kVar) VarList();
+}
+
+// var-list = identifier { "," identifier | ":" type ";" identifier } (a ":" is taken anywhere)
+void VarList() {
+  NextToken();
+  if (TokenCode != kIdentifier) ExpectedError(LinePrefix() + kNotAnIdentifier.str() + TokenText);
+  int32_t expected = kIdentifier;
+  while (TokenCode == expected || TokenCode == kColon) {
+    if (TokenCode == kColon) {
+      VarType();
+      expected = kIdentifier;
+    } else if (TokenCode == kIdentifier) {
+      DeclareVariable();
+      expected = kComma;
+    } else {
+      expected = kIdentifier;
+    }
+    NextToken();
+  }
+}
+
+// type = ( INTEGER | STRING ) ";"
+void VarType() {
+  NextToken();
+  if (TokenCode != kInteger && TokenCode != kString) ExpectedError(LinePrefix() + ": Type");
+  EmitVarDeclarations();
+  NextToken();
+  if (TokenText != ";") ExpectedError(LinePrefix() + ": ;");
+}
+
+// Every variable declared since the last type gets this one; declarations go out in slot order.
+void EmitVarDeclarations() {
+  bool integer = TokenCode == kInteger;
+  for (int slot = 0; slot < kSymTabSize; ++slot) {
+    if (SymTabType[slot] != "25") continue;
+    if (integer) {
+      SymTabType[slot] = "1";
+      EmitLine("_" + SymTabName[slot] + " DW ?");
+    } else {
+      SymTabType[slot] = "2";
+      EmitLine("_" + SymTabName[slot] + " DB  256 dup (?)");
+    }
+  }
+}
+
+void DeclareVariable() {
+  if (IsReservedName(TokenText)) FatalError(LinePrefix() + ": Reserved name " + TokenText);
+  int freeSlot = -1;
+  for (int step = 0; step < kSymTabSize; ++step) {
+    int slot = ProbeSlot(TokenHash, step);
+    if (SymTabName[slot].empty()) {
+      freeSlot = slot;
+      break;
+    }
+    if (SymTabName[slot] == TokenText)
+      ExpectedError(LinePrefix() + ": Duplicate variable Name" + TokenText);
+  }
+  if (VarCount == kMaxVariables || freeSlot < 0) ExpectedError(kTooManyVariables.str());
+  ++VarCount;
+  SymTabName[freeSlot] = TokenText;
+  SymTabType[freeSlot] = "25";
+}
+
+// A free slot does not end the search: a miss visits every slot.
+void LookupVariable() {
+  for (int step = 0; step < kSymTabSize; ++step) {
+    int slot = ProbeSlot(TokenHash, step);
+    if (SymTabName[slot] == TokenText) {
+      FoundType = SymTabType[slot];
+      return;
+    }
+  }
+  ExpectedError(LinePrefix() + ": Unknown identifier " + TokenText);
+}
+
+void CheckType(const std::string &tag) {
+  if (FoundType != tag) ExpectedError(LinePrefix() + ": Type Mach:" + TokenText);
+}

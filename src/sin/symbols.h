@@ -1,0 +1,26 @@
+// The symbol table and the declaration half of the translating pass: the program header, the VAR
+// section with one data declaration per variable, and the lookup and type check used by the body.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+constexpr int kSymTabSize = 211;
+constexpr int32_t kMaxVariables = 210;
+
+// Each slot holds a name (empty: free) and a type tag: "" (program name), "25" (no type yet),
+// "1" INTEGER, "2" STRING. A search starts at the name's hash and goes downwards, wrapping.
+extern std::string SymTabName[kSymTabSize];
+extern std::string SymTabType[kSymTabSize];
+extern int32_t VarCount;
+extern std::string FoundType; // the tag found by the last successful LookupVariable
+
+void ResetSymTab();
+void ProgramHeader();
+void VarSection();
+void VarList();
+void VarType();
+void EmitVarDeclarations();
+void DeclareVariable();
+void LookupVariable();
+void CheckType(const std::string &tag);

@@ -1,0 +1,54 @@
+#include "sinreset/recovery.h"
+
+#include "driver/runtime.h"
+#include "lex/cp866.h"
+#include "lex/scanner.h"
+#include "lex/source.h"
+#include "sinreset/precheck.h"
+
+namespace {
+constexpr Cp866 kRetry(u8"Синтаксический анализатор попытаеться разобрать это правило еще раз.");
+constexpr Cp866 kRefused(u8"Данное правило не подлежит повторному разбору.");
+constexpr Cp866 kReparsed(u8"Синтаксический аналитор удачно разобрал правило.");
+} // namespace
+
+void RunPrecheck() {
+  OpenSource();
+  ReadChar();
+  CheckProgram();
+  CloseSource();
+}
+
+void CheckReport(const std::string &message) {
+  WriteConsole("\r\n\aError: " + message + ".\r\n");
+}
+
+void CheckError(const std::string &message) {
+  CheckReport(message);
+  ReparseRule(ReparseKind, ReparseOffset);
+}
+
+void CheckExpectedError(const std::string &text) { CheckError(text + " Expected"); }
+
+void ReparseRule(int32_t kind, int32_t offset) {
+  WriteConsole(kRetry.str() + "\r\n");
+  WaitForEnter();
+  if (kind != 1 && kind != 2) {
+    WriteConsole(kRefused.str() + "\r\n");
+    WaitForEnter();
+    CloseSource();
+    EndRun(1);
+  }
+  // Back to the byte before the recorded one: the blank after IF, or the "(" of WRITE.
+  SeekSource(int64_t{offset} - 1);
+  CharPos = static_cast<int32_t>(int64_t{offset} - 1);
+  CurChar = 0;
+  ReadChar();
+  NextToken();
+  if (kind == 1) {
+    CheckIfThen();
+  } else {
+    CheckWriteItems();
+  }
+  WriteConsole("\a" + kReparsed.str() + "\r\n");
+}
