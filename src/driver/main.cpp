@@ -1,4 +1,6 @@
 // pas2asm SOURCE: compiles one program into "out1.asm" in the current directory.
 #include "driver/driver.h"
 
-int main(int argc, char **argv) { RunCompiler(argc, argv); }
+int main(int argc, char **argv) {
+  RunCompiler(argc, argv);
+}

@@ -12,15 +12,23 @@ const char *partialFile = nullptr;
 
 std::string FailureName(int err) {
   switch (err) {
-  case ENOENT: return "File not found";
+  case ENOENT:
+    return "File not found";
   case EACCES:
-  case EPERM: return "Access denied";
-  case EISDIR: return "Is a directory";
-  case ENOSPC: return "Disk full";
-  case EPIPE: return "Broken pipe";
-  case EBADF: return "File not open";
-  case EROFS: return "Read-only file system";
-  default: return std::strerror(err);
+  case EPERM:
+    return "Access denied";
+  case EISDIR:
+    return "Is a directory";
+  case ENOSPC:
+    return "Disk full";
+  case EPIPE:
+    return "Broken pipe";
+  case EBADF:
+    return "File not open";
+  case EROFS:
+    return "Read-only file system";
+  default:
+    return std::strerror(err);
   }
 }
 
@@ -65,7 +73,9 @@ void WaitForEnter() {
   }
 }
 
-void SetPartialFile(const char *name) { partialFile = name; }
+void SetPartialFile(const char *name) {
+  partialFile = name;
+}
 
 [[noreturn]] static void IoReport(std::string_view text) {
   if (partialFile != nullptr) unlink(partialFile);
@@ -77,6 +87,10 @@ void IoError(int err, std::string_view what) {
   IoReport("pas2asm: I/O error: " + FailureName(err) + ": " + std::string(what) + "\r\n");
 }
 
-void NoSourceNamed() { IoReport("pas2asm: I/O error: No source file named\r\n"); }
+void NoSourceNamed() {
+  IoReport("pas2asm: I/O error: No source file named\r\n");
+}
 
-void EndRun(int exitCode) { std::exit(exitCode); }
+void EndRun(int exitCode) {
+  std::exit(exitCode);
+}

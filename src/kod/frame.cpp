@@ -6,8 +6,8 @@
 #include "kod/output.h"
 
 namespace {
-// Result holds seven bytes: a minus sign, five digits and the "$" of the longest number ToOct makes.
-// The first four lines are counted on when the string constants are put in behind them.
+// Result holds seven bytes: a minus sign, five digits and the "$" of the longest number ToOct
+// makes. The first four lines are counted on when the string constants are put in behind them.
 constexpr std::string_view kDataHeader[] = {
     ".model small",
     ".386",

@@ -60,7 +60,9 @@ void CloseOutput() {
   if (close(fd) != 0 && errno != EINTR) IoError(errno, kOutName);
 }
 
-bool OutputIsOpen() { return outFd >= 0; }
+bool OutputIsOpen() {
+  return outFd >= 0;
+}
 
 void EmitText(std::string_view text) {
   Put(" ");
@@ -94,7 +96,9 @@ std::string NewLabel() {
   return label;
 }
 
-void EmitJump(std::string_view label) { EmitLine("     jmp " + std::string(label)); }
+void EmitJump(std::string_view label) {
+  EmitLine("     jmp " + std::string(label));
+}
 
 void EmitJumpIfNotOne(std::string_view label) {
   EmitLine("     cmp     AX, 1");

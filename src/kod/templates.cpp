@@ -10,9 +10,12 @@ std::vector<ListEntry> ReadList;
 std::vector<ListEntry> WriteList;
 
 namespace {
-std::string Var(std::string_view name) { return "_" + std::string(name); }
+std::string Var(std::string_view name) {
+  return "_" + std::string(name);
+}
 
-// The comparison family: `jump` is taken on the flags of EmitCompare; `taken` is what AX holds then.
+// The comparison family: `jump` is taken on the flags of EmitCompare; `taken` is what AX holds
+// then.
 void EmitSetFlag(std::string_view jump, bool taken) {
   std::string c = IntText(CompareCount);
   EmitLine("     " + std::string(jump) + " _M" + c);
@@ -26,10 +29,14 @@ void EmitSetFlag(std::string_view jump, bool taken) {
 
 // Every string operation leaves a "$" at the last byte of the work buffer, so a result that grew
 // past 254 characters is cut there and stays terminated, and the search for its end stays inside.
-void EmitTerminateWorkBuffer() { EmitLine("mov _bufstr1[254],\"$\""); }
+void EmitTerminateWorkBuffer() {
+  EmitLine("mov _bufstr1[254],\"$\"");
+}
 } // namespace
 
-void EmitNeg() { EmitLine("     neg AX"); }
+void EmitNeg() {
+  EmitLine("     neg AX");
+}
 
 // NOT of a truth value: 1 when AX was 0, else 0.
 void EmitNot() {
@@ -43,9 +50,13 @@ void EmitLoadConst(int32_t value) {
   EmitLine(IntText(value));
 }
 
-void EmitLoadVar(std::string_view name) { EmitLine("     MOV     AX, " + Var(name)); }
+void EmitLoadVar(std::string_view name) {
+  EmitLine("     MOV     AX, " + Var(name));
+}
 
-void EmitPush() { EmitLine("     push    AX"); }
+void EmitPush() {
+  EmitLine("     push    AX");
+}
 
 void EmitAdd() {
   EmitLine("     pop     BX");
@@ -91,14 +102,28 @@ void EmitCompare() {
   EmitLine("     cmp     AX, BX");
 }
 
-void EmitSetJe() { EmitSetFlag("je", true); }
-void EmitSetJne() { EmitSetFlag("jne", true); }
-void EmitSetJg() { EmitSetFlag("jg", false); }
-void EmitSetJl() { EmitSetFlag("jl", false); }
-void EmitSetJle() { EmitSetFlag("jle", false); }
-void EmitSetJge() { EmitSetFlag("jge", false); }
+void EmitSetJe() {
+  EmitSetFlag("je", true);
+}
+void EmitSetJne() {
+  EmitSetFlag("jne", true);
+}
+void EmitSetJg() {
+  EmitSetFlag("jg", false);
+}
+void EmitSetJl() {
+  EmitSetFlag("jl", false);
+}
+void EmitSetJle() {
+  EmitSetFlag("jle", false);
+}
+void EmitSetJge() {
+  EmitSetFlag("jge", false);
+}
 
-void EmitStore(std::string_view name) { EmitLine("     mov     " + Var(name) + ", AX"); }
+void EmitStore(std::string_view name) {
+  EmitLine("     mov     " + Var(name) + ", AX");
+}
 
 // A read ends its text where DOS stopped: an integer at a CR, a string at a "$", so nothing of an
 // earlier, longer line is taken along.

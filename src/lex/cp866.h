@@ -1,5 +1,6 @@
-// Russian texts of the compiler are kept in code page 866, the console's code page. They are written
-// in the sources as UTF-8 and turned into CP866 bytes while the compiler itself is being compiled.
+// Russian texts of the compiler are kept in code page 866, the console's code page. They are
+// written in the sources as UTF-8 and turned into CP866 bytes while the compiler itself is being
+// compiled.
 #pragma once
 
 #include <cstddef>
@@ -7,8 +8,11 @@
 #include <string_view>
 
 namespace cp866_detail {
-// Called only for a character that has no CP866 form: calling it makes the conversion fail to compile.
-inline char NoCp866Form() { return '?'; }
+// Called only for a character that has no CP866 form: calling it makes the conversion fail to
+// compile.
+inline char NoCp866Form() {
+  return '?';
+}
 
 consteval char FromCodePoint(unsigned cp) {
   if (cp >= 0x410 && cp <= 0x43F) return static_cast<char>(0x80 + (cp - 0x410)); // А..п

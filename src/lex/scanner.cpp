@@ -12,13 +12,15 @@ namespace {
 constexpr Cp866 kUnknownCharacter(u8"Неизвестный символ:");
 
 constexpr std::string_view KeywordTable[] = {
-    "PROGRAM", "VAR",    "IF",    "THEN", "ELSE", "BEGIN",  "INTEGER", "END", "READ", "WRITE",
-    "STRING",  "WHILE", "DO",    "FOR",  "TO",   "REPEAT", "UNTIL",   "AND", "OR",   "NOT"};
+    "PROGRAM", "VAR",   "IF", "THEN", "ELSE", "BEGIN",  "INTEGER", "END", "READ", "WRITE",
+    "STRING",  "WHILE", "DO", "FOR",  "TO",   "REPEAT", "UNTIL",   "AND", "OR",   "NOT"};
 
-constexpr std::string_view OperatorTable[] = {"+", "-", "*",  "/", "=", "<",  ">",  ",",  ";",
+constexpr std::string_view OperatorTable[] = {"+", "-",  "*", "/", "=", "<",  ">",  ",",  ";",
                                               ":", ":=", "(", ")", "'", "<=", ">=", "<>", "."};
 
-char Upper(unsigned char c) { return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c); }
+char Upper(unsigned char c) {
+  return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+}
 
 // Matching from the last entry back to the first, as the tables are searched.
 template <size_t N> int FindIn(const std::string_view (&table)[N], std::string_view text) {
@@ -32,12 +34,22 @@ bool IsLetter(unsigned char c) {
   char u = Upper(c);
   return u >= 'A' && u <= 'Z';
 }
-bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool IsLetterOrDigit(unsigned char c) { return IsLetter(c) || IsDigit(c); }
-bool IsOperatorChar(unsigned char c) { return (c >= 39 && c <= 47) || (c >= 58 && c <= 62); }
+bool IsDigit(unsigned char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsLetterOrDigit(unsigned char c) {
+  return IsLetter(c) || IsDigit(c);
+}
+bool IsOperatorChar(unsigned char c) {
+  return (c >= 39 && c <= 47) || (c >= 58 && c <= 62);
+}
 
-int FindKeyword(std::string_view text) { return FindIn(KeywordTable, text); }
-int FindOperator(std::string_view text) { return FindIn(OperatorTable, text); }
+int FindKeyword(std::string_view text) {
+  return FindIn(KeywordTable, text);
+}
+int FindOperator(std::string_view text) {
+  return FindIn(OperatorTable, text);
+}
 
 void ComputeTokenHash() {
   int32_t sum = 0;

@@ -6,22 +6,57 @@
 #include <string>
 #include <string_view>
 
-// Token codes.
+// Token codes: 1 number, 2 identifier, 3 to 22 the keywords, 30 an operator pair that is no
+// operator, 31 to 48 the operators.
 enum : int32_t {
   kNumber = 1,
   kIdentifier = 2,
-  kProgram = 3, kVar, kIf, kThen, kElse, kBegin, kInteger, kEnd, kRead, kWrite,
-  kString, kWhile, kDo, kFor, kTo, kRepeat, kUntil, kAnd, kOr, kNot, // 13 to 22
+  kProgram = 3,
+  kVar = 4,
+  kIf = 5,
+  kThen = 6,
+  kElse = 7,
+  kBegin = 8,
+  kInteger = 9,
+  kEnd = 10,
+  kRead = 11,
+  kWrite = 12,
+  kString = 13,
+  kWhile = 14,
+  kDo = 15,
+  kFor = 16,
+  kTo = 17,
+  kRepeat = 18,
+  kUntil = 19,
+  kAnd = 20,
+  kOr = 21,
+  kNot = 22,
   kUnknownOperator = 30,
-  kPlus = 31, kMinus, kTimes, kSlash, kEqual, kLess, kGreater, kComma, kSemicolon, kColon,
-  kAssign, kLeftParen, kRightParen, kQuote, kLessEqual, kGreaterEqual, kNotEqual, kPeriod // to 48
+  kPlus = 31,
+  kMinus = 32,
+  kTimes = 33,
+  kSlash = 34,
+  kEqual = 35,
+  kLess = 36,
+  kGreater = 37,
+  kComma = 38,
+  kSemicolon = 39,
+  kColon = 40,
+  kAssign = 41,
+  kLeftParen = 42,
+  kRightParen = 43,
+  kQuote = 44,
+  kLessEqual = 45,
+  kGreaterEqual = 46,
+  kNotEqual = 47,
+  kPeriod = 48,
 };
 
 constexpr size_t kMaxTokenText = 16;
 
 extern std::string TokenText; // a word upper-cased, digits, or the characters of an operator
 extern int32_t TokenCode;
-extern int32_t TokenHash;     // 0 to 210, set only when an identifier is scanned
+extern int32_t TokenHash; // 0 to 210, set only when an identifier is scanned
 
 void NextToken();
 void ScanIdentifier();

@@ -30,9 +30,9 @@ unsigned char window[kWindow];
 int64_t windowStart = 0;
 int64_t windowLength = 0;
 
-int64_t readPos = 0;   // offset of the byte the next ReadChar takes
-int prevByte = -1;     // the byte at readPos - 1, or -1 before the first
-int64_t breaks = 0;    // line breaks decided so far (see CountLineBreak)
+int64_t readPos = 0; // offset of the byte the next ReadChar takes
+int prevByte = -1;   // the byte at readPos - 1, or -1 before the first
+int64_t breaks = 0;  // line breaks decided so far (see CountLineBreak)
 bool atEnd = false;
 
 int64_t Fill(unsigned char *into, int64_t length, int64_t offset) {
@@ -60,7 +60,9 @@ int RawByte() {
 // A line break is LF, CR LF (one break) or a CR that no LF follows; whether a CR ends a line is
 // known only when the byte after it is read. So on reading each byte (or the end), the break that
 // the previous byte may end is counted; LineNo is then 1 + the breaks before CurChar.
-bool EndsBreak(int byte, int next) { return byte == '\n' || (byte == '\r' && next != '\n'); }
+bool EndsBreak(int byte, int next) {
+  return byte == '\n' || (byte == '\r' && next != '\n');
+}
 
 void CountLineBreak(int byte) {
   if (atEnd) return;
@@ -84,13 +86,18 @@ int64_t BreaksBetween(int64_t from, int64_t to) {
     }
     at += n;
   }
-  if (to >= fileSize && to > from && EndsBreak(previous, -1)) ++count; // the last byte, before the end
+  if (to >= fileSize && to > from && EndsBreak(previous, -1))
+    ++count; // the last byte, before the end
   return count;
 }
 } // namespace
 
-bool IsBlank(unsigned char c) { return c == ' ' || c == '\t'; }
-bool IsLineBreak(unsigned char c) { return c == '\n' || c == '\r'; }
+bool IsBlank(unsigned char c) {
+  return c == ' ' || c == '\t';
+}
+bool IsLineBreak(unsigned char c) {
+  return c == '\n' || c == '\r';
+}
 
 void OpenSource() {
   if (SourceName.empty()) NoSourceNamed();
@@ -117,8 +124,12 @@ void CloseSource() {
   if (close(fd) != 0 && errno != EINTR) IoError(errno, SourceName);
 }
 
-bool SourceIsOpen() { return sourceFd >= 0; }
-bool AtEndOfSource() { return atEnd; }
+bool SourceIsOpen() {
+  return sourceFd >= 0;
+}
+bool AtEndOfSource() {
+  return atEnd;
+}
 
 void ReadChar() {
   int byte = RawByte();

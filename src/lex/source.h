@@ -6,17 +6,18 @@
 #include <cstdint>
 #include <string>
 
-extern std::string SourceName;  // the first command-line argument
-extern unsigned char CurChar;   // the lookahead; 0 once the source has ended
-extern int32_t LineNo;          // line of CurChar, counted from 1
-extern int32_t CharPos;         // ReadChar calls since last set; in the pre-check, offset of the next byte
-extern int32_t ReparseKind;     // 0 none, 1 an IF rule, 2 a WRITE rule
-extern int32_t ReparseOffset;   // where that rule began
+extern std::string SourceName; // the first command-line argument
+extern unsigned char CurChar;  // the lookahead; 0 once the source has ended
+extern int32_t LineNo;         // line of CurChar, counted from 1
+extern int32_t CharPos; // ReadChar calls since last set; in the pre-check, offset of the next byte
+extern int32_t ReparseKind;   // 0 none, 1 an IF rule, 2 a WRITE rule
+extern int32_t ReparseOffset; // where that rule began
 
 void OpenSource();
 void CloseSource();
 bool SourceIsOpen();
-// True when the last ReadChar found the end of the source (a byte 0 inside the file is not the end).
+// True when the last ReadChar found the end of the source (a byte 0 inside the file is not the
+// end).
 bool AtEndOfSource();
 
 // Advances by one character; a "{" starts a comment, which is skipped at once.

@@ -9,7 +9,9 @@ namespace {
 constexpr Cp866 kErrorInLine(u8"Ошибка в строке ");
 }
 
-std::string LinePrefix() { return kErrorInLine.str() + IntText(LineNo); }
+std::string LinePrefix() {
+  return kErrorInLine.str() + IntText(LineNo);
+}
 
 void ReportError(const std::string &message) {
   WriteConsole("\r\n\aError: " + message + ".\r\n");
@@ -23,11 +25,15 @@ void FatalError(const std::string &message) {
   EndRun(1);
 }
 
-void ExpectedError(const std::string &text) { FatalError(text + " Expected"); }
+void ExpectedError(const std::string &text) {
+  FatalError(text + " Expected");
+}
 
 void OpenNesting(int &level) {
   if (level >= kMaxNesting) FatalError(LinePrefix() + ": nesting too deep");
   ++level;
 }
 
-void CloseNesting(int &level) { --level; }
+void CloseNesting(int &level) {
+  --level;
+}

@@ -104,12 +104,24 @@ void Relation() {
   SimpleExpression();
   EmitCompare();
   switch (op) {
-  case kEqual: EmitSetJe(); break;
-  case kLess: EmitSetJle(); break;
-  case kGreater: EmitSetJge(); break;
-  case kLessEqual: EmitSetJl(); break;
-  case kGreaterEqual: EmitSetJg(); break;
-  default: EmitSetJne(); break;
+  case kEqual:
+    EmitSetJe();
+    break;
+  case kLess:
+    EmitSetJle();
+    break;
+  case kGreater:
+    EmitSetJge();
+    break;
+  case kLessEqual:
+    EmitSetJl();
+    break;
+  case kGreaterEqual:
+    EmitSetJg();
+    break;
+  default:
+    EmitSetJne();
+    break;
   }
 }
 

@@ -27,9 +27,13 @@ constexpr Cp866 kReadEnd(u8" ;Конец оператора READ ");
 constexpr Cp866 kWriteStart(u8" ;Начало оператора WRITE ");
 constexpr Cp866 kWriteEnd(u8" ;Конец оператора WRITE ");
 
-[[noreturn]] void Fail(const char *suffix) { ExpectedError(LinePrefix() + suffix); }
+[[noreturn]] void Fail(const char *suffix) {
+  ExpectedError(LinePrefix() + suffix);
+}
 
-ListEntry CurrentVariable() { return ListEntry{TokenText, FoundType}; }
+ListEntry CurrentVariable() {
+  return ListEntry{TokenText, FoundType};
+}
 } // namespace
 
 // program = header var-section body
@@ -64,14 +68,29 @@ void StatementList() {
 // statement = assignment | if | read | write | while | for | repeat
 void Statement() {
   switch (TokenCode) {
-  case kIdentifier: Assignment(); break;
-  case kIf: IfStatement(); break;
-  case kRead: ReadStatement(); break;
-  case kWrite: WriteStatement(); break;
-  case kWhile: WhileStatement(); break;
-  case kFor: ForStatement(); break;
-  case kRepeat: RepeatStatement(); break;
-  default: Fail(": Variable identifier ");
+  case kIdentifier:
+    Assignment();
+    break;
+  case kIf:
+    IfStatement();
+    break;
+  case kRead:
+    ReadStatement();
+    break;
+  case kWrite:
+    WriteStatement();
+    break;
+  case kWhile:
+    WhileStatement();
+    break;
+  case kFor:
+    ForStatement();
+    break;
+  case kRepeat:
+    RepeatStatement();
+    break;
+  default:
+    Fail(": Variable identifier ");
   }
 }
 

@@ -15,7 +15,9 @@ namespace {
 constexpr Cp866 kNotAnIdentifier(u8": Лексема не идентификатор- ");
 constexpr Cp866 kTooManyVariables(u8"Переполнение кол-во переменных больше 210");
 
-int ProbeSlot(int start, int step) { return ((start - step) % kSymTabSize + kSymTabSize) % kSymTabSize; }
+int ProbeSlot(int start, int step) {
+  return ((start - step) % kSymTabSize + kSymTabSize) % kSymTabSize;
+}
 
 bool DigitsOnly(const std::string &text, size_t from) {
   if (text.size() <= from) return false;

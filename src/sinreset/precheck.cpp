@@ -13,9 +13,15 @@ constexpr Cp866 kParseErrorBare(u8"Ошибка разбора");
 int checkNesting = 0;
 
 // Each returns only after a successful re-parse; the rule then goes on with its next step.
-void E() { CheckExpectedError(kParseError.str()); }
-void E0() { CheckExpectedError(kParseErrorBare.str()); }
-void L(const char *suffix) { CheckExpectedError(LinePrefix() + suffix); }
+void E() {
+  CheckExpectedError(kParseError.str());
+}
+void E0() {
+  CheckExpectedError(kParseErrorBare.str());
+}
+void L(const char *suffix) {
+  CheckExpectedError(LinePrefix() + suffix);
+}
 
 bool IsRelationalOperator(int32_t code) {
   return code == kEqual || code == kLess || code == kGreater || code == kLessEqual ||
@@ -89,14 +95,29 @@ void CheckStatementList() {
 // statement = assignment | if | read | write | while | for | repeat
 void CheckStatement() {
   switch (TokenCode) {
-  case kIdentifier: CheckAssignment(); break;
-  case kIf: CheckIfElse(); break;
-  case kRead: CheckRead(); break;
-  case kWrite: CheckWrite(); break;
-  case kWhile: CheckWhile(); break;
-  case kFor: CheckFor(); break;
-  case kRepeat: CheckRepeat(); break;
-  default: L(": Variable identifier ");
+  case kIdentifier:
+    CheckAssignment();
+    break;
+  case kIf:
+    CheckIfElse();
+    break;
+  case kRead:
+    CheckRead();
+    break;
+  case kWrite:
+    CheckWrite();
+    break;
+  case kWhile:
+    CheckWhile();
+    break;
+  case kFor:
+    CheckFor();
+    break;
+  case kRepeat:
+    CheckRepeat();
+    break;
+  default:
+    L(": Variable identifier ");
   }
 }
 

@@ -28,7 +28,9 @@ void CheckError(const std::string &message) {
   ReparseRule(ReparseKind, ReparseOffset);
 }
 
-void CheckExpectedError(const std::string &text) { CheckError(text + " Expected"); }
+void CheckExpectedError(const std::string &text) {
+  CheckError(text + " Expected");
+}
 
 void ReparseRule(int32_t kind, int32_t offset) {
   WriteConsole(kRetry.str() + "\r\n");
