@@ -216,6 +216,9 @@ def run_case(compiler, case_dir, keep):
         for rel, full in list_files(files_dir).items():
             expected_files[rel] = expected_file(full)
 
+    absent_path = os.path.join(case_dir, "absent")
+    absent = split_lf(read_text(absent_path)) if os.path.exists(absent_path) else []
+
     workdir = tempfile.mkdtemp(prefix="golden-")
     locked = []
     try:
@@ -265,6 +268,9 @@ def run_case(compiler, case_dir, keep):
                 failures.append(f"file {rel}: left by the run, but not expected\n")
         if "source.pas" in given and "source.pas" not in actual_files:
             failures.append("file source.pas: removed by the run\n")
+        for rel in absent:
+            if rel in actual_files:
+                failures.append(f"file {rel}: should be gone after the run, but is there\n")
         return failures
     finally:
         release_immutable(locked)

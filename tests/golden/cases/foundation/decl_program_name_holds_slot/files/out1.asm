@@ -1,0 +1,6 @@
+@@HEADER@@
+ _AAP DW ?
+ _AQA DW ?
+@@CODESTART@@
+@@EXIT@@
+@@RUNTIME@@

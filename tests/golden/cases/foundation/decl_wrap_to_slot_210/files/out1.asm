@@ -1,0 +1,8 @@
+@@HEADER@@
+ _AAQ DW ?
+ _AAP DW ?
+ _QAA DW ?
+ _AQA DW ?
+@@CODESTART@@
+@@EXIT@@
+@@RUNTIME@@

@@ -1,0 +1,15 @@
+@@HEADER@@
+ _BUFRW1 DW ?
+ _MSG DW ?
+ _STR DW ?
+ _M DW ?
+ _MSGA DW ?
+ _BUFSTR2 DW ?
+ _DATA1 DW ?
+ _STRX DW ?
+ _MSG1X DW ?
+ _M1A DW ?
+ _TEXTS DW ?
+@@CODESTART@@
+@@EXIT@@
+@@RUNTIME@@

@@ -1,0 +1,5 @@
+@@HEADER@@
+ _N DW ?
+@@CODESTART@@
+@@EXIT@@
+@@RUNTIME@@

@@ -1,0 +1,6 @@
+@@HEADER@@
+ _A DW ?
+ _BB DW ?
+@@CODESTART@@
+@@EXIT@@
+@@RUNTIME@@
