@@ -1,0 +1,183 @@
+"""The MASM-to-NASM translator on the forms that the compiler writes, and on what it must refuse.
+
+Run with /usr/bin/python3 (the programs are executed on the emulator).
+"""
+
+import os
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+sys.path.insert(0, str(HERE.parents[2] / "tools"))
+
+import dosrun  # noqa: E402
+import masm2nasm  # noqa: E402
+from masm2nasm import TranslateError  # noqa: E402
+
+
+def program(data, code):
+    """A program in the compiler's dialect: header, data, code start, code, exit."""
+    lines = [".model small", ".386", ".data"] + data
+    lines += [" .code", " main:", "      mov     AX, @Data", "      mov     DS, AX", "      mov     ES, AX"]
+    lines += code + [" Quit:", "      mov AX, 4C00h", "      Int 21h", " end main"]
+    return ("\r\n".join(lines) + "\r\n").encode("cp866")
+
+
+def run_masm(source, stdin=b""):
+    nasm_text = masm2nasm.translate(source)
+    with tempfile.TemporaryDirectory() as tmp:
+        com = os.path.join(tmp, "p.com")
+        masm2nasm.assemble(nasm_text, com)
+        with open(com, "rb") as f:
+            image = f.read()
+    return dosrun.run(image, stdin, budget=100_000, check_stack=True)
+
+
+PUTC_DL = ["      mov     AH, 02", "      int     21h"]
+
+
+class Accepted(unittest.TestCase):
+    def assertRuns(self, source, output, stdin=b""):
+        code, out, message = run_masm(source, stdin)
+        self.assertEqual((code, message), (0, ""))
+        self.assertEqual(out, output)
+
+    def test_names_are_case_insensitive(self):
+        src = program(
+            ['Result DB "ok$"', "kbHandle        dw 0"],
+            [" mov dx, offset result", " call Write", " jmp QUIT", "Write proc", "     mov     AH, 09h",
+             "     int     21h", "     ret", "Write endp"],
+        )
+        self.assertRuns(src, b"ok")
+
+    def test_store_size_follows_the_declared_type(self):
+        # A byte variable indexed by SI takes one byte; a word variable two.
+        src = program(
+            ['_B DB "xyz$"', " _W DW ?"],
+            [" mov SI, 1", ' mov _B[SI],"Q"', "      MOV     AX, 0", "      mov     _W, AX", "    dec  _W",
+             "      MOV     AX, _W", "      mov DL, AH", *PUTC_DL, " mov dx, offset  _B", "      mov AH, 09h",
+             "      int     21h"],
+        )
+        self.assertRuns(src, b"\xffxQz")
+
+    def test_fixed_index_and_sized_stores_through_di(self):
+        src = program(
+            ["_bufstr1        db   255  dup  (?)"],
+            [' mov _bufstr1[254],"$"', " mov di, offset  _bufstr1", " add di, 253",
+             '       mov     byte ptr [DI], "-"', "      mov     DL, ds:[di]", *PUTC_DL,
+             " inc di", '      cmp     byte ptr ds:[di],"$"', "      jne     Quit", '      mov     DL, "="',
+             *PUTC_DL],
+        )
+        self.assertRuns(src, b"-=")
+
+    def test_equate_of_a_length_and_character_immediates(self):
+        src = program(
+            ["kbBuffer        db 18 dup (?)", "kbBufferLen     equ $ - kbBuffer", "CR equ 0Dh"],
+            ["      mov     AX, kbBufferLen", '      add     AX, "0"', "      mov     DL, AL", *PUTC_DL,
+             "      mov     DL, CR", *PUTC_DL],
+        )
+        self.assertRuns(src, b"B\r")  # "0" + 18
+
+    def test_labels_on_instruction_lines_and_push_of_a_constant(self):
+        src = program(
+            [],
+            ["       push    -1", "      pop     AX", "      cmp     AX, -1", "      jne     Quit",
+             " mov SI,0", " m_0:  inc  SI", " cmp SI, 3", " je  m_1", " jmp  m_0",
+             ' m_1:  mov DL, "0"', " add DL, 3", *PUTC_DL],
+        )
+        self.assertRuns(src, b"3")
+
+    def test_constants_with_quotes_control_bytes_and_continuation(self):
+        src = program(
+            ['_msg0  db  "say ""hi""",13,10', '        db  "end","$" ', '_str0  db  "$" '],
+            [" mov dx, offset  _msg0", "      mov AH, 09h", "      int     21h"],
+        )
+        self.assertRuns(src, b'say "hi"\r\nend')
+
+    def test_long_jumps_and_russian_comment_lines(self):
+        # A conditional jump over more than 127 bytes needs the 386 near form; MASM picks it too.
+        filler = ["      push    AX", "      pop     AX"] * 80
+        src = program(
+            [],
+            ["  ;\u041d\u0430\u0447\u0430\u043b\u043e \u0446\u0438\u043a\u043b\u0430 WHILE ",
+             "      cmp     AX, 1", "      je     L1", *filler, "L1:", '      mov     DL, "y"', *PUTC_DL],
+        )
+        self.assertRuns(src, b"y")
+
+
+class Refused(unittest.TestCase):
+    def assertRefused(self, data, code, lineno, fragment):
+        with self.assertRaises(TranslateError) as ctx:
+            masm2nasm.translate(program(data, code))
+        self.assertEqual(ctx.exception.lineno, lineno, ctx.exception)
+        self.assertIn(fragment, str(ctx.exception))
+
+    # The code lines of program() start at line 4 + len(data) + 5.
+    def test_unknown_instruction_and_directive(self):
+        self.assertRefused([], ["      movzx   AX, BL"], 9, "unknown instruction movzx")
+        self.assertRefused([".stack 100h"], [], 4, "unknown directive")
+
+    def test_unknown_operand_form(self):
+        self.assertRefused([" _N DW ?"], ["      mov     AX, [_N]"], 10, "unknown operand")
+
+    def test_store_through_di_without_size(self):
+        self.assertRefused([], ['       mov     [DI], "-"'], 9, "operand must have size")
+
+    def test_register_and_variable_of_different_size(self):
+        self.assertRefused([" _S DB  256 dup (?)"], ["      mov     _S, AX"], 10, "same size")
+        self.assertRefused([" _N DW ?"], [" mov BL,_N[SI]"], 10, "same size")
+
+    def test_constant_too_large(self):
+        self.assertRefused([], ["      MOV     AX, 65536"], 9, "too large")
+        self.assertRefused(["_bufrw db 255 dup (?)"], [" mov _bufrw[SI],256"], 10, "too large")
+
+    def test_symbol_defined_twice_in_any_case(self):
+        self.assertRefused([" _N DW ?", " _n DB  256 dup (?)"], [], 5, "redefinition")
+        self.assertRefused([" _M0 DW ?"], [" _M0:"], 10, "redefinition")
+
+    def test_segment_name_as_variable(self):
+        self.assertRefused([" _DATA DW ?"], [], 4, "segment name")
+
+    def test_jump_to_a_variable_and_to_nothing(self):
+        self.assertRefused([" _N DW ?"], ["      jmp _N"], 10, "not a code label")
+        self.assertRefused([], ["      jne     L7"], 9, "undefined label")
+
+    def test_strings_that_masm_refuses(self):
+        self.assertRefused(['_str0  db  "","$" '], [], 4, "empty string")
+        self.assertRefused(['_msg0  db  "a\tb\x01","$" '], [], 4, "control character")
+        self.assertRefused(['_msg0  db  "' + "a" * 600 + '","$" '], [], 4, "longer than 512")
+
+    def test_code_in_the_data_segment(self):
+        self.assertRefused(["      xor     AX, AX"], [], 4, "outside the code segment")
+
+    def test_directive_order_and_end(self):
+        with self.assertRaises(TranslateError) as ctx:
+            masm2nasm.translate(b".386\r\n.model small\r\n")
+        self.assertEqual(ctx.exception.lineno, 1)
+        with self.assertRaises(TranslateError) as ctx:
+            masm2nasm.translate(program([], [])[: -len(b" end main\r\n")])
+        self.assertIn("END directive required", str(ctx.exception))
+
+
+class HandWrittenPrograms(unittest.TestCase):
+    """Whole programs written by hand in the exact dialect, runtime included."""
+
+    def run_file(self, name, stdin):
+        with open(HERE / name, "rb") as f:
+            return run_masm(f.read(), stdin)
+
+    def test_read_add_write(self):
+        self.assertEqual(self.run_file("demo.asm", b"41\n"), (0, b"\r\n42", ""))
+        self.assertEqual(self.run_file("demo.asm", b"-12\n"), (0, b"\r\n-11", ""))
+        self.assertEqual(self.run_file("demo.asm", b"256\n"), (0, b"\r\n257", ""))
+        self.assertEqual(self.run_file("demo.asm", b"-32767\n"), (0, b"\r\n-32766", ""))
+
+    def test_strings_constants_loop_and_condition(self):
+        expected = b'A"b\r\nxab\r\ncd\r\n' + b"\r\n-7\r\n2\r\n-7" + b"0123456789" * 10 + b"ABCD"
+        self.assertEqual(self.run_file("strings.asm", b"ab\ncd\n"), (0, expected, ""))
+
+
+if __name__ == "__main__":
+    unittest.main()
