@@ -160,9 +160,9 @@ def read_bytes(path):
         return f.read()
 
 
-def make_immutable(workdir, names):
-    """The only way, as root, to have a file that an open for writing refuses."""
-    done = []
+def make_immutable(workdir, names, done):
+    """The only way, as root, to have a file that an open for writing refuses. Every file made
+    immutable is added to done at once, so that it is released even when a later step fails."""
     for name in names:
         path = os.path.join(workdir, name)
         if not os.path.exists(path):
@@ -178,7 +178,6 @@ def make_immutable(workdir, names):
             continue
         os.close(fd)
         raise CaseError(f"immutable: {name} still opens for writing after chattr +i")
-    return done
 
 
 def release_immutable(paths):
@@ -235,13 +234,15 @@ def run_case(compiler, case_dir, keep):
                 given[rel] = read_bytes(full)
         immutable_path = os.path.join(case_dir, "immutable")
         if os.path.exists(immutable_path):
-            locked = make_immutable(workdir, split_lf(read_text(immutable_path)))
+            make_immutable(workdir, split_lf(read_text(immutable_path)), locked)
 
         try:
             proc = subprocess.run([compiler] + args, cwd=workdir, input=stdin_bytes,
                                   capture_output=True, timeout=TIMEOUT_SECONDS)
         except subprocess.TimeoutExpired:
             return [f"the compiler did not end within {TIMEOUT_SECONDS} s\n"]
+        except OSError as e:
+            raise CaseError(f"cannot start the compiler {compiler}: {e}")
 
         failures = []
         if proc.returncode != expected_exit:
