@@ -30,7 +30,9 @@ void Flush() {
   used = 0;
 }
 
-void Put(std::string_view text) {
+} // namespace
+
+void PutText(std::string_view text) {
   if (outFd < 0) IoError(EBADF, kOutName);
   while (text.size() > kBufferSize - used) {
     size_t part = kBufferSize - used;
@@ -42,7 +44,6 @@ void Put(std::string_view text) {
   std::memcpy(buffer + used, text.data(), text.size());
   used += text.size();
 }
-} // namespace
 
 void OpenOutput() {
   int fd;
@@ -65,23 +66,18 @@ bool OutputIsOpen() {
 }
 
 void EmitText(std::string_view text) {
-  Put(" ");
-  Put(text);
-}
-
-void EmitLine(std::string_view text) {
-  EmitText(text);
-  Put("\r\n");
+  PutText(" ");
+  PutText(text);
 }
 
 void EmitLabel(std::string_view label) {
-  Put(label);
-  Put(":\r\n");
+  PutText(label);
+  PutText(":\r\n");
 }
 
 void EmitHeaderLine(std::string_view text) {
-  Put(text);
-  Put("\r\n");
+  PutText(text);
+  PutText("\r\n");
 }
 
 std::string IntText(int64_t value) {
@@ -97,15 +93,15 @@ std::string NewLabel() {
 }
 
 void EmitJump(std::string_view label) {
-  EmitLine("     jmp " + std::string(label));
+  EmitLine("     jmp ", label);
 }
 
 void EmitJumpIfNotOne(std::string_view label) {
   EmitLine("     cmp     AX, 1");
-  EmitLine("     jne     " + std::string(label));
+  EmitLine("     jne     ", label);
 }
 
 void EmitJumpIfZero(std::string_view label) {
   EmitLine("     cmp     AX, 0");
-  EmitLine("     je     " + std::string(label));
+  EmitLine("     je     ", label);
 }

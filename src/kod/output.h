@@ -12,8 +12,16 @@ void OpenOutput();
 void CloseOutput();
 bool OutputIsOpen();
 
+// Bytes into "out.asm" as they are.
+void PutText(std::string_view bytes);
+
 void EmitText(std::string_view text);
-void EmitLine(std::string_view text);
+// One space, the text (given in pieces, which are written one after the other), CR LF.
+template <typename... Pieces> void EmitLine(const Pieces &...pieces) {
+  PutText(" ");
+  (PutText(pieces), ...);
+  PutText("\r\n");
+}
 void EmitLabel(std::string_view label);
 // A line with no space in front (the data header).
 void EmitHeaderLine(std::string_view text);

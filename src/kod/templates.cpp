@@ -10,20 +10,16 @@ std::vector<ListEntry> ReadList;
 std::vector<ListEntry> WriteList;
 
 namespace {
-std::string Var(std::string_view name) {
-  return "_" + std::string(name);
-}
-
 // The comparison family: `jump` is taken on the flags of EmitCompare; `taken` is what AX holds
 // then.
 void EmitSetFlag(std::string_view jump, bool taken) {
   std::string c = IntText(CompareCount);
-  EmitLine("     " + std::string(jump) + " _M" + c);
+  EmitLine("     ", jump, " _M", c);
   EmitLine(taken ? "     mov     AX, 0" : "     mov     AX, 1");
-  EmitLine("     jmp     Skip" + c);
-  EmitLine("_M" + c + ":");
+  EmitLine("     jmp     Skip", c);
+  EmitLine("_M", c, ":");
   EmitLine(taken ? "     mov     AX, 1" : "     mov     AX, 0");
-  EmitLine("Skip" + c + ":");
+  EmitLine("Skip", c, ":");
   ++CompareCount;
 }
 
@@ -51,7 +47,7 @@ void EmitLoadConst(int32_t value) {
 }
 
 void EmitLoadVar(std::string_view name) {
-  EmitLine("     MOV     AX, " + Var(name));
+  EmitLine("     MOV     AX, _", name);
 }
 
 void EmitPush() {
@@ -122,7 +118,7 @@ void EmitSetJge() {
 }
 
 void EmitStore(std::string_view name) {
-  EmitLine("     mov     " + Var(name) + ", AX");
+  EmitLine("     mov     _", name, ", AX");
 }
 
 // A read ends its text where DOS stopped: an integer at a CR, a string at a "$", so nothing of an
@@ -140,7 +136,7 @@ void EmitRead(size_t count) {
       EmitLine("mov _bufrw[SI],13");
       EmitLine("mov  di,offset  _bufrw");
       EmitLine("call sl_atoi");
-      EmitLine("mov  " + Var(entry.name) + ",ax");
+      EmitLine("mov  _", entry.name, ",ax");
     } else if (entry.tag == "2") {
       EmitLine("mov ah, 3fh");
       EmitLine("mov bx, 0");
@@ -150,12 +146,12 @@ void EmitRead(size_t count) {
       EmitLine("mov SI,AX");
       EmitLine("mov _bufrw[SI],\"$\"");
       EmitLine("lea SI,_bufrw");
-      EmitLine("lea DI, " + Var(entry.name));
+      EmitLine("lea DI, _", entry.name);
       EmitLine("cld");
       EmitLine("mov CX, 255");
       EmitLine("rep movsb");
       EmitLine("mov SI, 255");
-      EmitLine("mov " + Var(entry.name) + "[SI],\"$\"");
+      EmitLine("mov _", entry.name, "[SI],\"$\"");
     }
   }
 }
@@ -164,7 +160,7 @@ void EmitWrite(size_t count) {
   if (!WriteText.empty()) {
     MsgConsts.push_back(WriteText);
     EmitLine("push ax");
-    EmitLine("mov dx, offset  _msg" + IntText(MsgCount));
+    EmitLine("mov dx, offset  _msg", IntText(MsgCount));
     EmitLine("call Write");
     EmitLine("pop ax");
     ++MsgCount;
@@ -173,9 +169,9 @@ void EmitWrite(size_t count) {
     const ListEntry &entry = WriteList[i];
     EmitLine("push ax");
     if (entry.tag == "2") {
-      EmitLine("mov dx, offset  " + Var(entry.name));
+      EmitLine("mov dx, offset  _", entry.name);
     } else {
-      EmitLine("mov ax, " + Var(entry.name));
+      EmitLine("mov ax, _", entry.name);
       EmitLine("mov di, offset result");
       EmitLine("call ToOct");
       EmitLine("mov dx, offset result");
@@ -186,10 +182,9 @@ void EmitWrite(size_t count) {
 }
 
 void EmitConcat(std::string_view operand) {
-  std::string op(operand);
   if (!ConcatStarted) {
     ConcatStarted = true;
-    EmitLine("lea SI," + op);
+    EmitLine("lea SI,", operand);
     EmitLine("lea DI,_bufstr1");
     EmitLine("cld");
     EmitLine("mov CX, 255");
@@ -201,27 +196,27 @@ void EmitConcat(std::string_view operand) {
   std::string c1 = IntText(int64_t{ConcatCount} + 1);
   std::string c2 = IntText(int64_t{ConcatCount} + 2);
   EmitLine("mov SI,0");
-  EmitLine("m_" + c0 + ":  cmp _bufstr1[si],\"$\"");
-  EmitLine("je  m_" + c1);
+  EmitLine("m_", c0, ":  cmp _bufstr1[si],\"$\"");
+  EmitLine("je  m_", c1);
   EmitLine("inc  SI");
-  EmitLine("jmp  m_" + c0);
-  EmitLine("m_" + c1 + ":  mov AX,255");
+  EmitLine("jmp  m_", c0);
+  EmitLine("m_", c1, ":  mov AX,255");
   EmitLine("sub  AX,SI");
   EmitLine("mov CX, AX");
   EmitLine("mov DI,SI");
   EmitLine("mov SI,0");
-  EmitLine("m_" + c2 + ":  mov BL," + op + "[SI]");
+  EmitLine("m_", c2, ":  mov BL,", operand, "[SI]");
   EmitLine("mov _bufstr1[DI],BL");
   EmitLine("inc DI");
   EmitLine("inc SI");
-  EmitLine("loop m_" + c2);
+  EmitLine("loop m_", c2);
   EmitTerminateWorkBuffer();
   ConcatCount += 3;
 }
 
 void EmitStoreString(std::string_view name) {
   EmitLine("lea SI,_bufstr1");
-  EmitLine("lea DI," + Var(name));
+  EmitLine("lea DI,_", name);
   EmitLine("cld");
   EmitLine("mov CX, 255");
   EmitLine("rep movsb");

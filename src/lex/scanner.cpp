@@ -25,7 +25,7 @@ char Upper(unsigned char c) {
 // Matching from the last entry back to the first, as the tables are searched.
 template <size_t N> int FindIn(const std::string_view (&table)[N], std::string_view text) {
   for (size_t i = N; i > 0; --i)
-    if (table[i - 1] == text) return static_cast<int>(i);
+    if (SameText(table[i - 1], text)) return static_cast<int>(i);
   return 0;
 }
 } // namespace

@@ -54,6 +54,7 @@ enum : int32_t {
 
 constexpr size_t kMaxTokenText = 16;
 
+// A token's text follows from its code for every operator and keyword, so the parsers test codes.
 extern std::string TokenText; // a word upper-cased, digits, or the characters of an operator
 extern int32_t TokenCode;
 extern int32_t TokenHash; // 0 to 210, set only when an identifier is scanned
@@ -65,6 +66,14 @@ void ScanOperator();
 int FindKeyword(std::string_view text);
 int FindOperator(std::string_view text);
 void ComputeTokenHash();
+
+// Exact comparison of two short texts, cheap where they differ in length or first character.
+inline bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
 
 bool IsLetter(unsigned char c);
 bool IsDigit(unsigned char c);

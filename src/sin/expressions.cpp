@@ -37,7 +37,7 @@ void Assignment() {
   std::string target = TokenText;
   LookupVariable();
   NextToken();
-  if (TokenText != ":=") ExpectedError(LinePrefix() + ": :=");
+  if (TokenCode != kAssign) ExpectedError(LinePrefix() + ": :=");
   NextToken();
   // A target without a type (or the program name) translates nothing; the statement level then
   // meets the right-hand side.
@@ -59,7 +59,7 @@ void Condition() {
 // expression = and-expression { OR and-expression }
 void Expression() {
   AndExpression();
-  while (TokenText == "OR") {
+  while (TokenCode == kOr) {
     EmitPush();
     NextToken();
     AndExpression();
@@ -70,7 +70,7 @@ void Expression() {
 // and-expression = not-expression { AND not-expression }
 void AndExpression() {
   NotExpression();
-  while (TokenText == "AND") {
+  while (TokenCode == kAnd) {
     EmitPush();
     NextToken();
     NotExpression();
@@ -80,7 +80,7 @@ void AndExpression() {
 
 // not-expression = [ NOT ] relation
 void NotExpression() {
-  if (TokenText == "NOT") {
+  if (TokenCode == kNot) {
     NextToken();
     Relation();
     EmitNot();
@@ -197,11 +197,11 @@ void NegatedFactor() {
 
 // factor = "(" expression ")" | identifier | number
 void Factor() {
-  if (TokenText == "(") {
+  if (TokenCode == kLeftParen) {
     OpenNesting(TranslateNesting);
     NextToken();
     Expression();
-    if (TokenText != ")") ExpectedError(LinePrefix() + ": )");
+    if (TokenCode != kRightParen) ExpectedError(LinePrefix() + ": )");
     NextToken();
     CloseNesting(TranslateNesting);
   } else if (TokenCode == kIdentifier) {
@@ -235,7 +235,7 @@ void StringFactor() {
     NextToken();
     return;
   }
-  if (TokenText != "'") ExpectedError(LinePrefix() + ": " + TokenText);
+  if (TokenCode != kQuote) ExpectedError(LinePrefix() + ": " + TokenText);
   // The scanner has passed the opening quote and the blanks after it.
   while (CurChar != '\'' && !AtEndOfSource()) {
     StrText += static_cast<char>(CurChar);

@@ -50,7 +50,7 @@ void ProgramBody() {
   StatementList();
   if (TokenCode != kEnd) Fail(": END ");
   NextToken();
-  if (TokenText != ".") Fail(": . ");
+  if (TokenCode != kPeriod) Fail(": . ");
   EmitProgramExit();
   EmitRuntimeLibrary();
 }
@@ -60,7 +60,7 @@ void StatementList() {
   NextToken();
   while (TokenCode != kEnd && TokenCode != kUntil) {
     Statement();
-    if (TokenText != ";") Fail(": ; ");
+    if (TokenCode != kSemicolon) Fail(": ; ");
     NextToken();
   }
 }
@@ -162,22 +162,22 @@ void ForStatement() {
   CheckType("1");
   std::string name = TokenText;
   NextToken();
-  if (TokenText != ":=") Fail(": := ");
+  if (TokenCode != kAssign) Fail(": := ");
   NextToken();
   Expression();
-  EmitLine("   MOV  _" + name + ", AX");
-  EmitLine("   dec  _" + name);
+  EmitLine("   MOV  _", name, ", AX");
+  EmitLine("   dec  _", name);
   if (TokenCode != kTo) Fail(": TO ");
   NextToken();
   EmitLabel(headLabel);
   Expression();
   if (TokenCode != kDo) Fail(": DO ");
   EmitLine("   MOV   BX, AX");
-  EmitLine("   MOV   AX, _" + name);
+  EmitLine("   MOV   AX, _", name);
   EmitLine("   INC   AX");
-  EmitLine("   MOV  _" + name + ",AX");
+  EmitLine("   MOV  _", name, ",AX");
   EmitLine("   cmp   AX, BX");
-  EmitLine("   jg   " + exitLabel);
+  EmitLine("   jg   ", exitLabel);
   BodyStatement();
   EmitJump(headLabel);
   EmitLabel(exitLabel);
@@ -203,20 +203,20 @@ void RepeatStatement() {
 void ReadStatement() {
   EmitLine(kReadStart.view());
   NextToken();
-  if (TokenText != "(") Fail(": (");
+  if (TokenCode != kLeftParen) Fail(": (");
   NextToken();
   if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
   LookupVariable();
   ReadList.push_back(CurrentVariable());
   NextToken();
-  while (TokenText == ",") {
+  while (TokenCode == kComma) {
     NextToken();
     if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
     LookupVariable();
     ReadList.push_back(CurrentVariable());
     NextToken();
   }
-  if (TokenText != ")") Fail(": )");
+  if (TokenCode != kRightParen) Fail(": )");
   EmitRead(ReadList.size());
   ReadList.clear();
   NextToken();
@@ -229,9 +229,9 @@ void WriteStatement() {
   WriteText.clear();
   size_t count = 0;
   NextToken();
-  if (TokenText != "(") Fail(": (");
+  if (TokenCode != kLeftParen) Fail(": (");
   NextToken();
-  while (TokenText != ")") {
+  while (TokenCode != kRightParen) {
     if (TokenCode == kIdentifier) {
       count = WriteVarList(count);
     } else if (TokenCode == kQuote) {
@@ -239,7 +239,7 @@ void WriteStatement() {
     } else {
       Fail(": Vriable identifier ");
     }
-    if (TokenText == ",") {
+    if (TokenCode == kComma) {
       NextToken();
       count = WriteVarList(count);
     }
@@ -256,7 +256,7 @@ size_t WriteVarList(size_t count) {
   WriteList.push_back(CurrentVariable());
   ++count;
   NextToken();
-  while (TokenText == ",") {
+  while (TokenCode == kComma) {
     NextToken();
     if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
     LookupVariable();

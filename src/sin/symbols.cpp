@@ -51,7 +51,7 @@ void ProgramHeader() {
   // Any token is taken as the name, stored without a probe at the slot of the current hash.
   SymTabName[TokenHash] = TokenText;
   NextToken();
-  if (TokenText != ";") ExpectedError(LinePrefix() + ": ;");
+  if (TokenCode != kSemicolon) ExpectedError(LinePrefix() + ": ;");
   EmitDataHeader();
 }
 
@@ -86,7 +86,7 @@ void VarType() {
   if (TokenCode != kInteger && TokenCode != kString) ExpectedError(LinePrefix() + ": Type");
   EmitVarDeclarations();
   NextToken();
-  if (TokenText != ";") ExpectedError(LinePrefix() + ": ;");
+  if (TokenCode != kSemicolon) ExpectedError(LinePrefix() + ": ;");
 }
 
 // Every variable declared since the last type gets this one; declarations go out in slot order.
@@ -96,10 +96,10 @@ void EmitVarDeclarations() {
     if (SymTabType[slot] != "25") continue;
     if (integer) {
       SymTabType[slot] = "1";
-      EmitLine("_" + SymTabName[slot] + " DW ?");
+      EmitLine("_", SymTabName[slot], " DW ?");
     } else {
       SymTabType[slot] = "2";
-      EmitLine("_" + SymTabName[slot] + " DB  256 dup (?)");
+      EmitLine("_", SymTabName[slot], " DB  256 dup (?)");
     }
   }
 }
@@ -113,7 +113,7 @@ void DeclareVariable() {
       freeSlot = slot;
       break;
     }
-    if (SymTabName[slot] == TokenText)
+    if (SameText(SymTabName[slot], TokenText))
       ExpectedError(LinePrefix() + ": Duplicate variable Name" + TokenText);
   }
   if (VarCount == kMaxVariables || freeSlot < 0) ExpectedError(kTooManyVariables.str());
@@ -126,7 +126,7 @@ void DeclareVariable() {
 void LookupVariable() {
   for (int step = 0; step < kSymTabSize; ++step) {
     int slot = ProbeSlot(TokenHash, step);
-    if (SymTabName[slot] == TokenText) {
+    if (SameText(SymTabName[slot], TokenText)) {
       FoundType = SymTabType[slot];
       return;
     }

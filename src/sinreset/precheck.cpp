@@ -45,7 +45,7 @@ void CheckHeader() {
   }
   NextToken();
   NextToken();
-  if (TokenText != ";") E();
+  if (TokenCode != kSemicolon) E();
 }
 
 // var-part = [ VAR var-group ]
@@ -70,7 +70,7 @@ void CheckVarType() {
   NextToken();
   if (TokenCode != kInteger && TokenCode != kString) E();
   NextToken();
-  if (TokenText != ";") E();
+  if (TokenCode != kSemicolon) E();
 }
 
 // body = BEGIN statement-list END "."
@@ -79,7 +79,7 @@ void CheckBody() {
   CheckStatementList();
   if (TokenCode != kEnd) L(": END ");
   NextToken();
-  if (TokenText != ".") L(": . ");
+  if (TokenCode != kPeriod) L(": . ");
 }
 
 // statement-list = { statement ";" }, ended by END or UNTIL
@@ -87,7 +87,7 @@ void CheckStatementList() {
   NextToken();
   while (TokenCode != kEnd && TokenCode != kUntil) {
     CheckStatement();
-    if (TokenText != ";") L(": ; ");
+    if (TokenCode != kSemicolon) L(": ; ");
     NextToken();
   }
 }
@@ -140,7 +140,7 @@ void CheckBodyStatement() {
 // assignment = name ":=" expression
 void CheckAssignment() {
   NextToken();
-  if (TokenText != ":=") E();
+  if (TokenCode != kAssign) E();
   NextToken();
   CheckOr();
 }
@@ -174,11 +174,11 @@ void CheckIfThen() {
 // read = READ "(" name { "," name } ")"
 void CheckRead() {
   NextToken();
-  if (TokenText != "(") E();
+  if (TokenCode != kLeftParen) E();
   NextToken();
   if (TokenCode != kIdentifier) E();
   NextToken();
-  while (TokenText == ",") {
+  while (TokenCode == kComma) {
     NextToken();
     if (TokenCode == kIdentifier) {
       NextToken();
@@ -186,7 +186,7 @@ void CheckRead() {
       E();
     }
   }
-  if (TokenText != ")") E();
+  if (TokenCode != kRightParen) E();
   NextToken();
 }
 
@@ -195,15 +195,15 @@ void CheckWrite() {
   ReparseOffset = CharPos;
   ReparseKind = 2;
   NextToken();
-  if (TokenText != "(") E();
+  if (TokenCode != kLeftParen) E();
   NextToken();
-  while (TokenText != ")") {
+  while (TokenCode != kRightParen) {
     if (TokenCode == kIdentifier) {
       NextToken();
     } else {
       E();
     }
-    if (TokenText == ",") NextToken();
+    if (TokenCode == kComma) NextToken();
   }
   NextToken();
 }
@@ -212,7 +212,7 @@ void CheckWrite() {
 void CheckWriteItems() {
   ReparseKind = 0;
   NextToken();
-  while (TokenText != ")") {
+  while (TokenCode != kRightParen) {
     if (TokenCode == kIdentifier) {
       NextToken();
     } else if (TokenCode == kQuote) {
@@ -222,7 +222,7 @@ void CheckWriteItems() {
     } else {
       E();
     }
-    if (TokenText == ",") NextToken();
+    if (TokenCode == kComma) NextToken();
   }
 }
 
@@ -241,7 +241,7 @@ void CheckFor() {
   NextToken();
   if (TokenCode != kIdentifier) E();
   NextToken();
-  if (TokenText != ":=") E();
+  if (TokenCode != kAssign) E();
   NextToken();
   CheckOr();
   if (TokenCode != kTo) E();
@@ -269,18 +269,16 @@ void CheckExpression() {
 // or-level = and-level { ( OR | AND ) and-level }
 void CheckOr() {
   CheckAnd();
-  while (TokenText == "OR" || TokenText == "AND") {
-    if (TokenCode == kAnd || TokenCode == kOr) {
-      NextToken();
-      CheckAnd();
-    }
+  while (TokenCode == kOr || TokenCode == kAnd) {
+    NextToken();
+    CheckAnd();
   }
 }
 
 // and-level = not-level { AND not-level }
 void CheckAnd() {
   CheckNot();
-  while (TokenText == "AND") {
+  while (TokenCode == kAnd) {
     NextToken();
     CheckNot();
   }
@@ -288,7 +286,7 @@ void CheckAnd() {
 
 // not-level = [ NOT ] relation
 void CheckNot() {
-  if (TokenText == "NOT") NextToken();
+  if (TokenCode == kNot) NextToken();
   CheckRelation();
 }
 
@@ -339,11 +337,11 @@ void CheckSignedFactor() {
 
 // factor = "(" or-level ")" | name | number
 void CheckFactor() {
-  if (TokenText == "(") {
+  if (TokenCode == kLeftParen) {
     OpenNesting(checkNesting);
     NextToken();
     CheckOr();
-    if (TokenText != ")") E0();
+    if (TokenCode != kRightParen) E0();
     NextToken();
     CloseNesting(checkNesting);
   } else if (TokenCode == kIdentifier || TokenCode == kNumber) {
