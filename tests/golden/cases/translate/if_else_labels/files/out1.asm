@@ -1,0 +1,31 @@
+@@HEADER@@
+ _A DW ?
+ _B DW ?
+ _X DW ?
+@@CODESTART@@
+  ;Начало условного оператора IF 
+      MOV     AX, _A
+      push    AX
+      MOV     AX, _B
+      pop     BX
+      cmp     AX, BX
+      jle _M0
+      mov     AX, 1
+      jmp     Skip0
+ _M0:
+      mov     AX, 0
+ Skip0:
+      cmp     AX, 1
+      jne     L0
+      MOV     AX, 1
+      mov     _X, AX
+      jmp L1
+L0:
+      MOV     AX, 2
+      push    AX
+      pop     AX
+      mov     _X, AX
+L1:
+  ;Конец условного оператора IF 
+@@EXIT@@
+@@RUNTIME@@
