@@ -1,0 +1,4 @@
+@@HEADER@@
+ _S DB  256 dup (?)
+@@CODESTART@@
+  ;Начало цикла FOR 

@@ -1,0 +1,7 @@
+@@HEADER@@
+ _A DW ?
+@@CODESTART@@
+      MOV     AX, 1
+      push    AX
+      pop     AX
+      mov     _A, AX

@@ -1,0 +1,3 @@
+@@HEADER@@
+ _S DB  256 dup (?)
+@@CODESTART@@

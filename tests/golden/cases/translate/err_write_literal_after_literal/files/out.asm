@@ -1,0 +1,4 @@
+@@HEADER@@
+ _A DW ?
+@@CODESTART@@
+  ;Начало оператора WRITE 

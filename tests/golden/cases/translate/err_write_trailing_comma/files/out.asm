@@ -1,0 +1,5 @@
+@@HEADER@@
+ _A DW ?
+ _B DW ?
+@@CODESTART@@
+  ;Начало оператора WRITE 

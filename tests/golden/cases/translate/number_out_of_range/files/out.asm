@@ -1,0 +1,7 @@
+@@HEADER@@
+ _X DW ?
+@@CODESTART@@
+      MOV     AX, 1
+      push    AX
+      pop     AX
+      mov     _X, AX

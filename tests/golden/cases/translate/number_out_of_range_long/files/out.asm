@@ -1,0 +1,3 @@
+@@HEADER@@
+ _X DW ?
+@@CODESTART@@
