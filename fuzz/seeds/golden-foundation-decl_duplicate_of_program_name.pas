@@ -1,0 +1,4 @@
+program Demo;
+var demo : integer;
+begin
+end.

@@ -1,0 +1,4 @@
+PROGRAM P;
+VAR T, S, : STRING;
+BEGIN
+END.

@@ -1,0 +1,4 @@
+PROGRAM P;
+VAR A : REAL;
+BEGIN
+END.

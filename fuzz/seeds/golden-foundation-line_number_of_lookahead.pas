@@ -1,0 +1,6 @@
+PROGRAM P;
+VAR A, A
+
+: INTEGER;
+BEGIN
+END.

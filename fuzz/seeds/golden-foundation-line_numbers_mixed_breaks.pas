@@ -1,0 +1,6 @@
+PROGRAM P;
+VAR A,B,
+C,
+A : INTEGER;
+BEGIN
+END.

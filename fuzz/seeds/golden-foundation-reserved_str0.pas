@@ -1,0 +1,4 @@
+PROGRAM P;
+var str, str0 : string;
+BEGIN
+END.

@@ -1,0 +1,5 @@
+PROGRAM P;
+VAR A : INTEGER;
+BEGIN
+A :{x}= 5;
+END.

@@ -1,0 +1,5 @@
+PROGRAM P;
+VAR A, B : INTEGER;
+BEGIN
+A := A =< B;
+END.

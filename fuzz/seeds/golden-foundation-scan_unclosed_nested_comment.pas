@@ -1,0 +1,4 @@
+PROGRAM P;
+BEGIN
+END.
+{ a { b }

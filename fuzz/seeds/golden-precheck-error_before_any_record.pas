@@ -1,0 +1,5 @@
+PROGRAM P;
+VAR a : INTEGER;
+BEGIN
+  a := 1
+END.

@@ -1,0 +1,5 @@
+PROGRAM P;
+VAR a, b : INTEGER;
+BEGIN
+  IF a > 0 THEN WRITE(b);
+END.

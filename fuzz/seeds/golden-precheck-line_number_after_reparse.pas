@@ -1,0 +1,8 @@
+PROGRAM P;
+VAR a : INTEGER;
+BEGIN
+  IF a > 0
+  THEN
+    a := 1;
+  a := 2
+END.

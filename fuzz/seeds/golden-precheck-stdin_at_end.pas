@@ -1,0 +1,6 @@
+PROGRAM P;
+VAR a : INTEGER;
+BEGIN
+  WRITE('Hi');
+  a := 'x';
+END.

@@ -1,0 +1,6 @@
+PROGRAM P;
+VAR s : STRING;
+BEGIN
+  WRITE(s);
+  s := 'abc';
+END.

@@ -1,0 +1,5 @@
+PROGRAM P;
+VAR s : STRING;
+BEGIN
+  s := 'abc';
+END.

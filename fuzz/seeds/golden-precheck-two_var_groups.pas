@@ -1,0 +1,5 @@
+PROGRAM P;
+VAR a : INTEGER;
+    s : STRING;
+BEGIN
+END.

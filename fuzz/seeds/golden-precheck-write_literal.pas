@@ -1,0 +1,5 @@
+PROGRAM P;
+VAR t : INTEGER;
+BEGIN
+  WRITE('Total', t);
+END.

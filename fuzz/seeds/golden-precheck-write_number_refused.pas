@@ -1,0 +1,5 @@
+PROGRAM P;
+VAR t : INTEGER;
+BEGIN
+  WRITE('a', 5);
+END.

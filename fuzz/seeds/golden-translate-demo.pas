@@ -1,0 +1,7 @@
+PROGRAM DEMO;
+VAR N : INTEGER;
+BEGIN
+  READ(N);
+  N := N + 1;
+  WRITE(N);
+END.

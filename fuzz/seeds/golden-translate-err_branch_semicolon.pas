@@ -1,0 +1,5 @@
+PROGRAM Q;
+VAR A : INTEGER;
+BEGIN
+  IF A = 1 THEN Q := 2 ELSE A := 2;
+END.

@@ -1,0 +1,5 @@
+PROGRAM PN;
+VAR S : STRING;
+BEGIN
+  S := S + PN;
+END.

@@ -1,0 +1,6 @@
+PROGRAM P;
+VAR A : INTEGER;
+BEGIN
+  A := 1;
+  P := 2;
+END.

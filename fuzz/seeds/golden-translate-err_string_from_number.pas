@@ -1,0 +1,5 @@
+PROGRAM SN;
+VAR S : STRING;
+BEGIN
+  S := 5;
+END.

@@ -1,0 +1,5 @@
+PROGRAM SM;
+VAR S, T, U : STRING;
+BEGIN
+  S := T - U;
+END.

@@ -1,0 +1,6 @@
+PROGRAM TM;
+VAR S, T : STRING;
+BEGIN
+  S := T;
+  WHILE S = T DO S := T;
+END.

@@ -1,0 +1,5 @@
+PROGRAM LIT2;
+VAR A : INTEGER;
+BEGIN
+  WRITE('a', 'b');
+END.

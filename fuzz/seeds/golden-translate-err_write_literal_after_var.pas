@@ -1,0 +1,6 @@
+PROGRAM WRERR;
+VAR A : INTEGER;
+BEGIN
+  WRITE(A);
+  WRITE(A, 'x');
+END.

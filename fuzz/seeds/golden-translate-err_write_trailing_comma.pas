@@ -1,0 +1,5 @@
+PROGRAM WC;
+VAR A, B : INTEGER;
+BEGIN
+  WRITE(A, B,);
+END.

@@ -1,0 +1,7 @@
+PROGRAM NOELSE;
+VAR A, B : INTEGER;
+BEGIN
+  IF A > B THEN
+    WHILE A > B DO A := A - 1;
+  B := A;
+END.

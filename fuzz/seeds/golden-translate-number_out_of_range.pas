@@ -1,0 +1,6 @@
+PROGRAM BIGNUM;
+VAR X : INTEGER;
+BEGIN
+  X := 1;
+  X := 65536;
+END.

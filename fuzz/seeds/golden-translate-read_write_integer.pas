@@ -1,0 +1,7 @@
+PROGRAM RWINT;
+VAR A, B : INTEGER;
+BEGIN
+  READ(A, B);
+  WRITE(A B);
+  WRITE();
+END.

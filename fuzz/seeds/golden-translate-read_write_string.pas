@@ -1,0 +1,6 @@
+PROGRAM RWSTR;
+VAR S, T : STRING;
+BEGIN
+  READ(S, T);
+  WRITE(S, T);
+END.

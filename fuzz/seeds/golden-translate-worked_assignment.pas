@@ -1,0 +1,5 @@
+PROGRAM WORKED;
+VAR X, A, B : INTEGER;
+BEGIN
+  X := A + 2 * B;
+END.

@@ -1,0 +1,7 @@
+PROGRAM MIXED;
+VAR A, B : INTEGER;
+BEGIN
+  WRITE('A=', A, B 'B');
+  WRITE(A);
+  WRITE('Hi' there');
+END.
