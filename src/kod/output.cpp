@@ -14,14 +14,12 @@ namespace {
 constexpr const char *kOutName = "out.asm";
 int outFd = -1;
 
-constexpr size_t kBufferSize = 256 * 1024;
-char buffer[kBufferSize];
-size_t used = 0;
-
 void Flush() {
+  using namespace output_buffer;
+  if (outFd < 0) IoError(EBADF, kOutName);
   size_t done = 0;
   while (done < used) {
-    ssize_t n = write(outFd, buffer + done, used - done);
+    ssize_t n = write(outFd, bytes + done, used - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) IoError(errno, kOutName);
     if (n == 0) IoError(ENOSPC, kOutName);
@@ -32,18 +30,22 @@ void Flush() {
 
 } // namespace
 
-void PutText(std::string_view text) {
-  if (outFd < 0) IoError(EBADF, kOutName);
-  while (text.size() > kBufferSize - used) {
-    size_t part = kBufferSize - used;
-    std::memcpy(buffer + used, text.data(), part);
+namespace output_buffer {
+char bytes[kSize];
+size_t used = 0;
+
+void PutLong(std::string_view text) {
+  while (text.size() > kSize - used) {
+    size_t part = kSize - used;
+    std::memcpy(bytes + used, text.data(), part);
     used += part;
     text.remove_prefix(part);
     Flush();
   }
-  std::memcpy(buffer + used, text.data(), text.size());
+  std::memcpy(bytes + used, text.data(), text.size());
   used += text.size();
 }
+} // namespace output_buffer
 
 void OpenOutput() {
   int fd;
@@ -51,7 +53,7 @@ void OpenOutput() {
   while (fd < 0 && errno == EINTR);
   if (fd < 0) IoError(errno, kOutName);
   outFd = fd;
-  used = 0;
+  output_buffer::used = 0;
 }
 
 void CloseOutput() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -12,8 +13,26 @@ void OpenOutput();
 void CloseOutput();
 bool OutputIsOpen();
 
+// The write buffer of "out.asm". Every line of the output passes through here in small pieces, so
+// the common case, a piece that fits, is inlined at each caller.
+namespace output_buffer {
+constexpr size_t kSize = 256 * 1024;
+extern char bytes[kSize];
+extern size_t used;
+void PutLong(std::string_view text);
+} // namespace output_buffer
+
 // Bytes into "out.asm" as they are.
-void PutText(std::string_view bytes);
+inline void PutText(std::string_view text) {
+  using namespace output_buffer;
+  if (text.size() > kSize - used) return PutLong(text);
+  std::memcpy(bytes + used, text.data(), text.size());
+  used += text.size();
+}
+// A string literal's length is known here, which spares the search for its end.
+template <size_t N> void PutText(const char (&literal)[N]) {
+  PutText(std::string_view(literal, N - 1));
+}
 
 void EmitText(std::string_view text);
 // One space, the text (given in pieces, which are written one after the other), CR LF.

@@ -79,22 +79,26 @@ void NextToken() {
 }
 
 void ScanIdentifier() {
-  TokenText.clear();
+  char text[kMaxTokenText];
+  size_t length = 0;
   while (IsLetterOrDigit(CurChar)) {
-    if (TokenText.size() < kMaxTokenText) TokenText += Upper(CurChar);
+    if (length < kMaxTokenText) text[length++] = Upper(CurChar);
     ReadChar();
   }
+  TokenText.assign(text, length);
   TokenCode = FindKeyword(TokenText) + 2;
   if (TokenCode == kIdentifier) ComputeTokenHash();
   SkipBlanks();
 }
 
 void ScanNumber() {
-  TokenText.clear();
+  char text[kMaxTokenText];
+  size_t length = 0;
   while (IsDigit(CurChar)) {
-    if (TokenText.size() < kMaxTokenText) TokenText += static_cast<char>(CurChar);
+    if (length < kMaxTokenText) text[length++] = static_cast<char>(CurChar);
     ReadChar();
   }
+  TokenText.assign(text, length);
   TokenCode = kNumber;
   SkipBlanks();
 }

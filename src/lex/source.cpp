@@ -28,7 +28,7 @@ int64_t fileSize = 0;
 constexpr int64_t kWindow = 64 * 1024;
 unsigned char window[kWindow];
 int64_t windowStart = 0;
-int64_t windowLength = 0;
+int64_t windowEnd = 0;
 
 int64_t readPos = 0; // offset of the byte the next ReadChar takes
 int prevByte = -1;   // the byte at readPos - 1, or -1 before the first
@@ -45,14 +45,13 @@ int64_t Fill(unsigned char *into, int64_t length, int64_t offset) {
 
 // The next byte of the file, or -1 at its end.
 int RawByte() {
+  if (readPos >= windowStart && readPos < windowEnd) return window[readPos++ - windowStart];
   if (readPos >= fileSize) return -1;
-  if (readPos < windowStart || readPos >= windowStart + windowLength) {
-    windowStart = readPos;
-    windowLength = Fill(window, kWindow, readPos);
-    if (windowLength == 0) { // the file shrank while being read
-      fileSize = readPos;
-      return -1;
-    }
+  windowStart = readPos;
+  windowEnd = readPos + Fill(window, kWindow, readPos);
+  if (windowEnd == readPos) { // the file shrank while being read
+    fileSize = readPos;
+    return -1;
   }
   return window[readPos++ - windowStart];
 }
@@ -66,10 +65,9 @@ bool EndsBreak(int byte, int next) {
 
 void CountLineBreak(int byte) {
   if (atEnd) return;
-  if (EndsBreak(prevByte, byte)) ++breaks;
+  if (EndsBreak(prevByte, byte)) LineNo = static_cast<int32_t>(1 + ++breaks);
   prevByte = byte;
   if (byte < 0) atEnd = true;
-  LineNo = static_cast<int32_t>(1 + breaks);
 }
 
 // Line breaks ended by the bytes at offsets from..to-1 (each judged with the byte after it).
@@ -111,11 +109,12 @@ void OpenSource() {
   if (!S_ISREG(st.st_mode)) IoError(ESPIPE, SourceName); // the re-parse must be able to seek
   sourceFd = fd;
   fileSize = st.st_size;
-  windowStart = windowLength = 0;
+  windowStart = windowEnd = 0;
   readPos = 0;
   prevByte = -1;
   breaks = 0;
   atEnd = false;
+  LineNo = 1;
 }
 
 void CloseSource() {
@@ -186,4 +185,5 @@ void SeekSource(int64_t offset) {
   }
   readPos = target;
   atEnd = false;
+  LineNo = static_cast<int32_t>(1 + breaks);
 }

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <unistd.h>
 
 #include "lex/source.h"
 
-inline void OpenText(const std::string &text) {
+// Names a file holding `text` as the source; nothing is opened yet.
+inline void NameText(const std::string &text) {
   static std::string path;
   if (!path.empty()) unlink(path.c_str());
   char name[] = "/tmp/pas2asm-unit-XXXXXX";
@@ -18,6 +20,11 @@ inline void OpenText(const std::string &text) {
   path = name;
   if (SourceIsOpen()) CloseSource();
   SourceName = path;
+}
+
+// Opens it and reads the first character, as the pre-check pass starts.
+inline void OpenText(const std::string &text) {
+  NameText(text);
   OpenSource();
   CharPos = 0;
   ReadChar();
