@@ -1,0 +1,9 @@
+PROGRAM DIVOVF;
+VAR A, B : INTEGER;
+BEGIN
+  A := -32768;
+  B := -1;
+  WRITE(B);
+  A := A / B;
+  WRITE(A);
+END.

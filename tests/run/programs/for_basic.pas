@@ -1,0 +1,10 @@
+PROGRAM FORS;
+VAR I, S : INTEGER;
+BEGIN
+  S := 0;
+  FOR I := 1 TO 5 DO WRITE(I);
+  WRITE(I);
+  FOR I := -2 TO 2 DO S := S + I * I;
+  WRITE(S);
+  FOR I := 3 TO 3 DO WRITE(I);
+END.

@@ -1,0 +1,11 @@
+PROGRAM FORLIM;
+VAR I, N : INTEGER;
+BEGIN
+  N := 10;
+  FOR I := 1 TO N DO
+  BEGIN
+    WRITE(I);
+    N := N - 1;
+  END;
+  WRITE(I, N);
+END.

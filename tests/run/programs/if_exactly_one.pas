@@ -1,0 +1,9 @@
+PROGRAM IFONE;
+VAR X, Y : INTEGER;
+BEGIN
+  REPEAT
+    READ(X);
+    IF X THEN Y := 1 ELSE Y := 0;
+    WRITE(Y);
+  UNTIL X = 99;
+END.

@@ -1,0 +1,14 @@
+PROGRAM COLLATZ;
+VAR N, STEPS, HIGH : INTEGER;
+BEGIN
+  READ(N);
+  STEPS := 0;
+  HIGH := N;
+  WHILE N <> 1 DO
+  BEGIN
+    IF N - N / 2 * 2 = 0 THEN N := N / 2 ELSE N := 3 * N + 1;
+    IF N > HIGH THEN HIGH := N ELSE HIGH := HIGH;
+    STEPS := STEPS + 1;
+  END;
+  WRITE(STEPS, HIGH);
+END.

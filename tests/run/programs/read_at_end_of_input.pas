@@ -1,0 +1,10 @@
+PROGRAM READEOF;
+VAR A, B : INTEGER;
+BEGIN
+  READ(A);
+  B := 5;
+  READ(B);
+  WRITE(A, B);
+  READ(A);
+  WRITE(A);
+END.

@@ -1,0 +1,7 @@
+PROGRAM READCRLF;
+VAR A, B : INTEGER;
+BEGIN
+  READ(A, B);
+  A := A * B;
+  WRITE(A);
+END.

@@ -1,0 +1,8 @@
+PROGRAM READS;
+VAR A : INTEGER;
+BEGIN
+  REPEAT
+    READ(A);
+    WRITE(A);
+  UNTIL A = 7;
+END.

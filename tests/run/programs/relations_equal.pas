@@ -1,0 +1,17 @@
+PROGRAM RELEQ;
+VAR A, B, X : INTEGER;
+BEGIN
+  READ(A, B);
+  X := A = B;  WRITE(X);
+  X := A < B;  WRITE(X);
+  X := A > B;  WRITE(X);
+  X := A <= B; WRITE(X);
+  X := A >= B; WRITE(X);
+  X := A <> B; WRITE(X);
+  IF A = B THEN WRITE(A) ELSE WRITE(B);
+  IF A < B THEN WRITE(A) ELSE WRITE(B);
+  IF A > B THEN WRITE(A) ELSE WRITE(B);
+  IF A <= B THEN WRITE(A) ELSE WRITE(B);
+  IF A >= B THEN WRITE(A) ELSE WRITE(B);
+  IF A <> B THEN WRITE(A) ELSE WRITE(B);
+END.

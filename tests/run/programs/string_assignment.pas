@@ -1,0 +1,9 @@
+PROGRAM STRASG;
+VAR S, T, U : STRING;
+BEGIN
+  READ(S);
+  T := S;
+  READ(S);
+  U := T;
+  WRITE(U, S, T);
+END.

@@ -1,0 +1,11 @@
+PROGRAM STRSTALE;
+VAR S : STRING;
+BEGIN
+  READ(S);
+  READ(S);
+  WRITE(S);
+  READ(S);
+  WRITE(S);
+  READ(S);
+  WRITE(S);
+END.

@@ -1,0 +1,9 @@
+PROGRAM STRRW;
+VAR S, T : STRING;
+BEGIN
+  READ(S);
+  WRITE(S);
+  READ(S, T);
+  WRITE(T, S);
+  WRITE(T S);
+END.
