@@ -16,7 +16,9 @@ SP = FFFEh and a word 0 on the stack, as DOS starts a .COM. Interrupt 21h offers
           At the end of the input AX := 0. CF is cleared.
   AH=4Ch  end the program with the return code in AL
 
-The input is not echoed, as with DOS input redirected from a file.
+Lines are read from the input only when the program asks for one, so a person can type them at a
+terminal (which echoes them); the runner itself echoes nothing, as DOS with input redirected from
+a file. The output is written as the program prints it.
 
 Failures, each with a message on standard error and its own exit code, after the output that the
 program wrote before it:
@@ -39,6 +41,7 @@ without the jump and without --code has no protected code.
 """
 
 import argparse
+import io
 import sys
 
 try:
@@ -99,41 +102,41 @@ class Stop(Exception):
 
 
 class ConsoleInput:
-    """The input as a DOS console delivers it to reads of handle 0."""
+    """The input as a DOS console delivers it to reads of handle 0.
 
-    def __init__(self, data):
-        self.lines = []
-        pos = 0
-        while pos < len(data):
-            end = data.find(b"\n", pos)
-            if end < 0:
-                self.lines.append(data[pos:])
-                break
-            line = data[pos:end]
+    Lines are taken from the source only when a read needs one, so a person can type them while
+    the program runs."""
+
+    def __init__(self, source):
+        self.stream = io.BytesIO(source) if isinstance(source, (bytes, bytearray)) else source
+        self.pending = b""
+
+    def next_line(self):
+        line = self.stream.readline()
+        if line.endswith(b"\n"):
+            line = line[:-1]
             if line.endswith(b"\r"):
                 line = line[:-1]
-            self.lines.append(line + b"\r\n")
-            pos = end + 1
-        self.pending = b""
+            line += b"\r\n"
+        return line
 
     def read(self, count):
         if count == 0:
             return b""
         if not self.pending:
-            if not self.lines:
-                return b""
-            self.pending = self.lines.pop(0)
+            self.pending = self.next_line()
         chunk, self.pending = self.pending[:count], self.pending[count:]
         return chunk
 
 
 class Machine:
-    def __init__(self, image, stdin_data, budget, code_range, check_stack):
+    def __init__(self, image, stdin_data, budget, code_range, check_stack, sink=None):
         self.image = image
         self.input = ConsoleInput(stdin_data)
         self.budget = budget
         self.check_stack = check_stack
         self.output = bytearray()
+        self.sink = sink  # a binary stream that gets the output as it is written, or None
         self.stop = None
         self.uc = uc = Uc(UC_ARCH_X86, UC_MODE_16)
         uc.mem_map(0, 0x110000)
@@ -158,10 +161,13 @@ class Machine:
         ):
             uc.reg_write(reg, 0)
         uc.reg_write(UC_X86_REG_SP, START_SP)
-        uc.hook_add(UC_HOOK_INTR, self.on_interrupt)
+        self.error = None  # an exception raised inside a hook, re-raised after the run
+        uc.hook_add(UC_HOOK_INTR, self.guarded(self.on_interrupt))
         self.code_range = code_range
         for start, end in code_range:
-            uc.hook_add(UC_HOOK_MEM_WRITE, self.on_code_write, begin=BASE + start, end=BASE + end - 1)
+            uc.hook_add(
+                UC_HOOK_MEM_WRITE, self.guarded(self.on_code_write), begin=BASE + start, end=BASE + end - 1
+            )
         if code_range:
             # Execution anywhere but in the code: hooks on the gaps only, so that ordinary
             # execution pays nothing for the check.
@@ -174,9 +180,19 @@ class Machine:
                 prev = max(prev, end)
             gaps.append((prev, 0x10000))
             for start, end in gaps:
-                uc.hook_add(UC_HOOK_CODE, self.on_stray, begin=BASE + start, end=BASE + end - 1)
+                uc.hook_add(UC_HOOK_CODE, self.guarded(self.on_stray), begin=BASE + start, end=BASE + end - 1)
 
     # -- helpers --
+
+    def guarded(self, hook):
+        def call(*args):
+            try:
+                hook(*args)
+            except BaseException as e:  # unicorn would swallow it
+                self.error = e
+                self.uc.emu_stop()
+
+        return call
 
     def reg(self, r):
         return self.uc.reg_read(r)
@@ -188,6 +204,15 @@ class Machine:
         if self.stop is None:
             self.stop = Stop(code, message)
         self.uc.emu_stop()
+
+    def write(self, data):
+        self.output += data
+        if self.sink is not None:
+            try:
+                self.sink.write(data)
+            except OSError as e:
+                self.sink = None
+                self.halt(EXIT_USAGE, f"cannot write the program's output: {e.strerror}")
 
     def set_carry(self, on):
         flags = self.reg(UC_X86_REG_EFLAGS)
@@ -236,7 +261,7 @@ class Machine:
         ah, al = ax >> 8, ax & 0xFF
         if ah == 0x02:
             dl = self.reg(UC_X86_REG_DX) & 0xFF
-            self.output.append(dl)
+            self.write(bytes([dl]))
             uc.reg_write(UC_X86_REG_AX, (ax & 0xFF00) | dl)
         elif ah == 0x09:
             ds = self.reg(UC_X86_REG_DS)
@@ -246,7 +271,7 @@ class Machine:
             if end < 0:
                 self.halt(EXIT_SERVICE, f"int 21h/09h at {at:04X}h: no \"$\" after DS:DX={dx:04X}h")
                 return
-            self.output += rest[:end]
+            self.write(rest[:end])
             uc.reg_write(UC_X86_REG_AX, (ax & 0xFF00) | 0x24)
         elif ah == 0x3F:
             bx = self.reg(UC_X86_REG_BX)
@@ -259,6 +284,8 @@ class Machine:
             if dx + cx > 0x10000:
                 self.halt(EXIT_SERVICE, f"int 21h/3Fh at {at:04X}h: buffer crosses the segment end")
                 return
+            if self.sink is not None:
+                self.sink.flush()  # the prompt is on the screen before the program waits
             chunk = self.input.read(cx)
             uc.mem_write(ds * 16 + dx, chunk)
             uc.reg_write(UC_X86_REG_AX, len(chunk))
@@ -285,6 +312,8 @@ class Machine:
         except UcError as e:
             if self.stop is None:
                 self.stop = Stop(EXIT_FAULT, f"CPU fault: {e} at {self.ip():04X}h")
+        if self.error is not None:
+            raise self.error
         if self.stop is None:
             self.stop = Stop(
                 EXIT_BUDGET,
@@ -312,12 +341,17 @@ def parse_range(text):
     return (start, end)
 
 
-def run(image, stdin_data=b"", budget=DEFAULT_BUDGET, code_range=None, check_stack=False):
-    """Runs the image; returns (exit code, output bytes, message)."""
+def run(image, stdin_data=b"", budget=DEFAULT_BUDGET, code_range=None, check_stack=False, sink=None):
+    """Runs the image; returns (exit code, output bytes, message).
+
+    stdin_data is the input as bytes or a binary stream read line by line; sink, when given, gets
+    the output while the program runs."""
     if code_range is None:
         code_range = code_range_of(image)
-    machine = Machine(image, stdin_data, budget, code_range, check_stack)
+    machine = Machine(image, stdin_data, budget, code_range, check_stack, sink)
     stop = machine.run()
+    if sink is not None:
+        sink.flush()
     return stop.code, bytes(machine.output), stop.message
 
 
@@ -342,20 +376,14 @@ def main(argv):
     try:
         with open(args.program, "rb") as f:
             image = f.read()
-        if args.input is not None:
-            with open(args.input, "rb") as f:
-                stdin_data = f.read()
-        else:
-            stdin_data = sys.stdin.buffer.read()
+        stdin_data = open(args.input, "rb") if args.input is not None else sys.stdin.buffer
     except OSError as e:
         print(f"dosrun: {e.filename}: {e.strerror}", file=sys.stderr)
         return EXIT_USAGE
     if not image or len(image) > 0xFF00 - 0x100:
         print(f"dosrun: {args.program}: not a .COM image of 1 to {0xFE00} bytes", file=sys.stderr)
         return EXIT_USAGE
-    code, output, message = run(image, stdin_data, args.budget, args.code, args.check_stack)
-    sys.stdout.buffer.write(output)
-    sys.stdout.buffer.flush()
+    code, _, message = run(image, stdin_data, args.budget, args.code, args.check_stack, sys.stdout.buffer)
     if message:
         print(f"dosrun: {message}", file=sys.stderr)
     return code
