@@ -73,6 +73,8 @@ def snapshot(workdir):
             files[name] = ("link", os.readlink(path))
         elif os.path.isdir(path):
             files[name] = ("dir", None)
+        elif not os.path.isfile(path):
+            files[name] = ("special", None)  # a FIFO: reading it here could block
         else:
             with open(path, "rb") as f:
                 files[name] = ("file", f.read())
