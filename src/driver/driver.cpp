@@ -24,8 +24,10 @@ void ResetTranslatorState() {
 
 void RunCompiler(int argc, char **argv) {
   PrepareStandardStreams();
-  // A console that has gone away is reported as an I/O error, not by a signal.
+  // A console that has gone away, or a file that reaches the size limit, is reported as an I/O
+  // error by the write that fails, not by a signal that ends the run halfway through a file.
   std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   if (argc < 2) NoSourceNamed();
   SourceName = argv[1];
 

@@ -100,7 +100,8 @@ bool IsLineBreak(unsigned char c) {
 void OpenSource() {
   if (SourceName.empty()) NoSourceNamed();
   int fd;
-  do fd = open(SourceName.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a FIFO would hold the run until someone writes to it; it is refused below.
+  do fd = open(SourceName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   while (fd < 0 && errno == EINTR);
   if (fd < 0) IoError(errno, SourceName);
   struct stat st;
