@@ -44,6 +44,10 @@ class Command(unittest.TestCase):
         self.assertIn("Unknown identifier B".encode("cp866"), r.stderr)
         self.assertIn(b"compilation failed", r.stderr)
 
+    def test_console_texts_for_a_utf8_terminal(self):
+        r = pas2asm_run(b"PROGRAM P; VAR A : INTEGER; BEGIN A := B; END.", b"", "--utf8")
+        self.assertIn("Ошибка в строке 1: Unknown identifier B".encode("utf-8"), r.stderr)
+
     def test_runtime_fault_is_reported_after_the_output(self):
         r = pas2asm_run(b"PROGRAM P; VAR A, Z : INTEGER; BEGIN A := 1; WRITE(A); Z := 0; A := A / Z; END.")
         self.assertEqual((r.returncode, r.stdout), (67, b"\r\n1"))
