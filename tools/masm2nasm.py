@@ -24,6 +24,8 @@ MASM rules kept here:
   * an immediate must fit its operand (byte -128..255, word -32768..65535);
   * DB strings use "" for a quote inside, an empty string is refused, and a line is at most 512
     characters long;
+  * a label defined inside a PROC is local to it (MASM 6 scopes such labels), so a jump to it
+    from elsewhere is refused;
   * ".386" after ".model small" keeps 16-bit segments (the other order would make 32-bit ones and
     is refused); lines after "end" are ignored.
 """
@@ -269,7 +271,9 @@ class Line:
 class Translator:
     def __init__(self, source_name):
         self.source_name = source_name
-        # lower-cased name -> ("data", size, offset) | ("equ", value) | ("code",)
+        # lower-cased name -> ("data", size, offset) | ("equ", value) | ("code", owner), where the
+        # owner of a label inside a PROC is that procedure (MASM 6 scopes such labels to it) and
+        # None for a procedure or a label outside any.
         self.symbols = {}
         self.data_out = []  # (lineno, nasm text)
         self.code_out = []
@@ -426,7 +430,7 @@ class Translator:
                 fill = 0 if part[3].text == "?" else part[3].value
                 if count < 1 or not fits(fill, size):
                     self.fail(line, "bad dup")
-                out.append(("\x00dup", count, fill))
+                out.append((count, fill))
                 self.data_offset += count * size
             else:
                 self.fail(line, "unknown data item")
@@ -437,7 +441,7 @@ class Translator:
         if dups and (len(out) != 1):
             self.fail(line, "dup mixed with other items")
         if dups:
-            _, count, fill = dups[0]
+            count, fill = dups[0]
             self.data_out.append((line.lineno, f"{label}times {count} {word} {fill}"))
         else:
             self.data_out.append((line.lineno, f"{label}{word} {','.join(plain)}"))
@@ -449,7 +453,7 @@ class Translator:
             self.fail(line, "only a plain NAME proc is known")
         if self.open_proc:
             self.fail(line, f"procedure {self.open_proc} is not closed")
-        low = self.define(line, toks[0].text, ("code",))
+        low = self.define(line, toks[0].text, ("code", None))
         self.open_proc = low
         self.code_label(line, low)
 
@@ -473,7 +477,7 @@ class Translator:
         ):
             if len(toks) >= 3 and toks[2].text == ":":
                 self.fail(line, "unknown label form")
-            low = self.define(line, toks[0].text, ("code",))
+            low = self.define(line, toks[0].text, ("code", self.open_proc))
             self.code_label(line, low)
             toks = toks[2:]
             if not toks:
@@ -497,7 +501,7 @@ class Translator:
         self.code_started = True
         slot = len(self.code_out)
         self.code_out.append((line.lineno, None))
-        self.pending.append((slot, line, mnemonic, parsed))
+        self.pending.append((slot, line, mnemonic, parsed, self.open_proc))
 
     def emit_code(self, line, text):
         self.code_started = True
@@ -563,7 +567,7 @@ class Translator:
 
     # -- pass 2: operands and sizes --
 
-    def resolve(self, line, op, mnemonic):
+    def resolve(self, line, op, mnemonic, proc):
         if isinstance(op, tuple) and op[0] == "name":
             _, sym, ptr = op
             kind = self.symbols.get(sym)
@@ -598,10 +602,12 @@ class Translator:
                 self.fail(line, f"undefined label {op.sym}")
             if kind[0] != "code":
                 self.fail(line, f"{op.sym} is not a code label")
+            if kind[1] is not None and kind[1] != proc:
+                self.fail(line, f"{op.sym} is local to procedure {kind[1]}")
         return op
 
-    def instruction(self, line, mnemonic, ops):
-        ops = [self.resolve(line, op, mnemonic) for op in ops]
+    def instruction(self, line, mnemonic, ops, proc):
+        ops = [self.resolve(line, op, mnemonic, proc) for op in ops]
         n = len(ops)
 
         def want(count):
@@ -711,8 +717,8 @@ class Translator:
             raise TranslateError(
                 last_lineno, "", f"entry {self.entry} does not begin the code segment"
             )
-        for slot, line, mnemonic, ops in self.pending:
-            self.code_out[slot] = (line.lineno, self.instruction(line, mnemonic, ops))
+        for slot, line, mnemonic, ops, proc in self.pending:
+            self.code_out[slot] = (line.lineno, self.instruction(line, mnemonic, ops, proc))
 
         name = re.sub(r"\s", "_", os.path.basename(self.source_name)) or "source"
         out = [

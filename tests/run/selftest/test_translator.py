@@ -144,6 +144,10 @@ class Refused(unittest.TestCase):
         self.assertRefused([" _N DW ?"], ["      jmp _N"], 10, "not a code label")
         self.assertRefused([], ["      jne     L7"], 9, "undefined label")
 
+    def test_jump_into_another_procedure(self):
+        code = ["      jmp     Inner", "Write proc", "Inner:", "     ret", "Write endp"]
+        self.assertRefused([], code, 9, "local to procedure write")
+
     def test_strings_that_masm_refuses(self):
         self.assertRefused(['_str0  db  "","$" '], [], 4, "empty string")
         self.assertRefused(['_msg0  db  "a\tb\x01","$" '], [], 4, "control character")
