@@ -1,5 +1,7 @@
 #include "lex/scanner.h"
 
+#include <iterator>
+
 #include "lex/cp866.h"
 #include "lex/source.h"
 #include "sin/diagnostics.h"
@@ -23,11 +25,31 @@ char Upper(unsigned char c) {
 }
 
 // Matching from the last entry back to the first, as the tables are searched.
-template <size_t N> int FindIn(const std::string_view (&table)[N], std::string_view text) {
-  for (size_t i = N; i > 0; --i)
-    if (SameText(table[i - 1], text)) return static_cast<int>(i);
+// The tables hold no text twice, so the entry found does not depend on the order of the search;
+// each search looks only at the entries of the text's length.
+template <size_t N> struct ByLength {
+  int entries[kMaxTokenText + 1][N] = {};
+  int count[kMaxTokenText + 1] = {};
+  constexpr ByLength(const std::string_view (&table)[N]) {
+    for (size_t i = N; i > 0; --i) {
+      size_t length = table[i - 1].size();
+      entries[length][count[length]++] = static_cast<int>(i);
+    }
+  }
+};
+
+template <size_t N>
+int FindIn(const std::string_view (&table)[N], const ByLength<N> &index, std::string_view text) {
+  if (text.size() > kMaxTokenText) return 0;
+  for (int k = 0; k < index.count[text.size()]; ++k) {
+    int entry = index.entries[text.size()][k];
+    if (SameText(table[entry - 1], text)) return entry;
+  }
   return 0;
 }
+
+constexpr ByLength<std::size(KeywordTable)> KeywordsByLength(KeywordTable);
+constexpr ByLength<std::size(OperatorTable)> OperatorsByLength(OperatorTable);
 } // namespace
 
 bool IsLetter(unsigned char c) {
@@ -45,10 +67,10 @@ bool IsOperatorChar(unsigned char c) {
 }
 
 int FindKeyword(std::string_view text) {
-  return FindIn(KeywordTable, text);
+  return FindIn(KeywordTable, KeywordsByLength, text);
 }
 int FindOperator(std::string_view text) {
-  return FindIn(OperatorTable, text);
+  return FindIn(OperatorTable, OperatorsByLength, text);
 }
 
 void ComputeTokenHash() {

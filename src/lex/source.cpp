@@ -133,7 +133,12 @@ bool AtEndOfSource() {
 
 void ReadChar() {
   int byte = RawByte();
-  CountLineBreak(byte);
+  // Most bytes follow a byte that ends no line.
+  if (prevByte == '\n' || prevByte == '\r' || byte < 0) {
+    CountLineBreak(byte);
+  } else {
+    prevByte = byte;
+  }
   CurChar = byte < 0 ? 0 : static_cast<unsigned char>(byte);
   CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
   if (CurChar == '{') SkipComment();

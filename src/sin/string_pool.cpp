@@ -1,6 +1,7 @@
 #include "sin/string_pool.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <string_view>
 #include <unistd.h>
@@ -104,6 +105,12 @@ std::string ConstantLines(const std::string &name, const std::string &text) {
 }
 
 void BuildFinalAssembly() {
+  // With no texts to put in, "out1.asm" is "out.asm" line for line: the file is renamed rather
+  // than copied, which for a large program saves writing its whole text a second time.
+  if (MsgConsts.empty() && StrConsts.empty()) {
+    if (rename(kOutName, kFinalName) != 0) IoError(errno, errno == ENOENT ? kOutName : kFinalName);
+    return;
+  }
   int in = OpenFile(kOutName, O_RDONLY);
   SetPartialFile(kFinalName);
   int out = OpenFile(kFinalName, O_WRONLY | O_CREAT | O_TRUNC);
