@@ -28,6 +28,9 @@ class CaseError(Exception):
     """The case folder itself is malformed or its preconditions cannot be established."""
 
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from masm2nasm import check_assembles  # noqa: E402
+
 def encode_char(ch, where):
     try:
         return ch.encode("cp866")
@@ -267,6 +270,12 @@ def run_case(compiler, case_dir, keep):
                                          read_bytes(actual_files[rel])))
             else:
                 failures.append(f"file {rel}: left by the run, but not expected\n")
+        # A program the compiler accepted must also assemble: a template typo fails here even
+        # where the expected text carries the same typo.
+        if proc.returncode == 0 and "out1.asm" in actual_files:
+            assembles, why = check_assembles(actual_files["out1.asm"])
+            if not assembles:
+                failures.append(f"file out1.asm does not assemble: {why}\n")
         if "source.pas" in given and "source.pas" not in actual_files:
             failures.append("file source.pas: removed by the run\n")
         for rel in absent:
