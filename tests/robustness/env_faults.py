@@ -38,6 +38,9 @@ LONG_TEXT = b"x" * 60000
 LONG_TEXT_SOURCE = (b"PROGRAM P;\r\nVAR a : INTEGER;\r\nBEGIN\r\n  WRITE('" + LONG_TEXT +
                     b"', a);\r\nEND.\r\n")
 
+# A WRITE text: the syntax check re-parses the statement, and the text is pooled.
+TEXT_SOURCE = (b"PROGRAM P;\r\nVAR a : INTEGER;\r\nBEGIN\r\n  WRITE('t', a);\r\nEND.\r\n")
+
 STALE_OUT1 = b"; out1.asm of an earlier run\r\n"
 
 RETRY = "Синтаксический анализатор попытаеться разобрать это правило еще раз.".encode("cp866")
@@ -372,29 +375,57 @@ def out_asm_full_after_translation_error(c):
 
 # ---- out1.asm ------------------------------------------------------------------------------------
 
+# With no text pooled, "out1.asm" is made by renaming "out.asm"; with texts it is written anew.
+# Both ways are tried where they can fail differently.
+FINAL_WAYS = {"renamed": OK_SOURCE, "written": TEXT_SOURCE}
+
+
 def out1_is_directory(c):
-    c.put("source.pas", OK_SOURCE)
-    os.mkdir(c.path("out1.asm"))
-    r = c.run()
-    expect(r, 1, report("Is a directory", "out1.asm"), out1="dir")
+    for way, source in FINAL_WAYS.items():
+        c.put("source.pas", source)
+        os.mkdir(c.path("out1.asm"))
+        r = c.run()
+        try:
+            expect(r, 1, report("Is a directory", "out1.asm"), out1="dir")
+        except Failure as e:
+            raise Failure(f"{way}: {e}")
+        for name in ("out1.asm", "out.asm"):
+            if os.path.isdir(c.path(name)):
+                os.rmdir(c.path(name))
+            elif os.path.lexists(c.path(name)):
+                os.unlink(c.path(name))
 
 
 def out1_immutable(c):
-    c.put("source.pas", OK_SOURCE)
-    c.put("out1.asm", STALE_OUT1)
-    chattr_immutable(c.path("out1.asm"))
-    try:
-        r = c.run()
-    finally:
-        chattr_release(c.path("out1.asm"))
-    expect(r, 1, report("Access denied", "out1.asm"), out1="stale")
+    for way, source in FINAL_WAYS.items():
+        c.put("source.pas", source)
+        c.put("out1.asm", STALE_OUT1)
+        chattr_immutable(c.path("out1.asm"))
+        try:
+            r = c.run()
+        finally:
+            chattr_release(c.path("out1.asm"))
+        try:
+            expect(r, 1, report("Access denied", "out1.asm"), out1="stale")
+        except Failure as e:
+            raise Failure(f"{way}: {e}")
+        if os.path.lexists(c.path("out.asm")):
+            os.unlink(c.path("out.asm"))
 
 
-def out1_link_to_full_device(c):
-    c.put("source.pas", OK_SOURCE)
+def out1_link_to_full_device_written(c):
+    c.put("source.pas", TEXT_SOURCE)
     os.symlink("/dev/full", c.path("out1.asm"))
     r = c.run()
     expect(r, 1, report("Disk full", "out1.asm"), out1="absent")
+
+
+def out1_link_to_full_device_renamed(c):
+    # Renaming replaces the link itself: nothing is written through it, and the run succeeds.
+    c.put("source.pas", OK_SOURCE)
+    os.symlink("/dev/full", c.path("out1.asm"))
+    r = c.run()
+    expect(r, 0, b"", out1="made", out_asm="absent")
 
 
 def out1_disk_full_midway(c):
@@ -415,12 +446,11 @@ ls -A >"$ROOT/files"
         raise Failure("a partial out1.asm was left on the full disk")
 
 
-def out1_file_size_limit(c):
+def file_size_limit(c, source, limit, name):
     # A limit on the size of written files: the write that passes it must fail like any other,
-    # not end the process by a signal halfway through "out1.asm".
+    # not end the process by a signal halfway through the file.
     import resource
-    c.put("source.pas", LONG_TEXT_SOURCE)
-    limit = 16 * 1024
+    c.put("source.pas", source)
 
     def limit_files():
         resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
@@ -429,9 +459,18 @@ def out1_file_size_limit(c):
     r = c.run(preexec=limit_files)
     if r.returncode < 0:
         raise Failure(f"the compiler was ended by signal {-r.returncode} "
-                      f"({signal.Signals(-r.returncode).name}); "
+                      f"({signal.Signals(-r.returncode).name}) while writing {name}; "
                       f"out1.asm left: {describe(r.files.get('out1.asm'))}")
-    expect(r, 1, report(None, "out1.asm"), out1="absent")
+    expect(r, 1, report(None, name), out1="absent")
+
+
+def out_asm_file_size_limit(c):
+    file_size_limit(c, OK_SOURCE, 1024, "out.asm")
+
+
+def out1_file_size_limit(c):
+    # "out.asm" stays below 16 KiB; "out1.asm" with the 60 000-byte text does not.
+    file_size_limit(c, LONG_TEXT_SOURCE, 16 * 1024, "out1.asm")
 
 
 # ---- the console ---------------------------------------------------------------------------------
@@ -552,9 +591,9 @@ GROUPS = {
                source_fifo_without_writer, source_fifo_with_writer],
     "output": [out_asm_read_only_directory, out_asm_immutable_directory,
                out_asm_read_only_file_system, out_asm_link_to_full_device,
-               out_asm_full_after_translation_error],
-    "final": [out1_is_directory, out1_immutable, out1_link_to_full_device, out1_disk_full_midway,
-              out1_file_size_limit],
+               out_asm_full_after_translation_error, out_asm_file_size_limit],
+    "final": [out1_is_directory, out1_immutable, out1_link_to_full_device_written,
+              out1_link_to_full_device_renamed, out1_disk_full_midway, out1_file_size_limit],
     "console": [stdin_closed_after_translation_error, stdin_closed_in_reparse_dialogue,
                 stdin_closed_before_refusal, stdin_at_end_reparse_compiles, stdin_at_end_refusal,
                 stdin_at_end_translation_error, stdout_closed_at_message, stdout_closed_silent_run,
