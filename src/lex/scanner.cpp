@@ -1,5 +1,6 @@
 #include "lex/scanner.h"
 
+#include <array>
 #include <iterator>
 
 #include "lex/cp866.h"
@@ -27,29 +28,34 @@ char Upper(unsigned char c) {
 // Matching from the last entry back to the first, as the tables are searched.
 // The tables hold no text twice, so the entry found does not depend on the order of the search;
 // each search looks only at the entries of the text's length.
-template <size_t N> struct ByLength {
-  int entries[kMaxTokenText + 1][N] = {};
-  int count[kMaxTokenText + 1] = {};
-  constexpr ByLength(const std::string_view (&table)[N]) {
+// Every keyword, and every operator but "<=" and "<>", is the only entry of its table with its
+// length and first character; so a search compares at most one entry, and a word such as V1, of a
+// length and initial no keyword has, compares none.
+template <size_t N> struct ByLengthAndFirst {
+  int entry[kMaxTokenText + 1][256] = {}; // 0 none, -1 several (searched one by one)
+  constexpr ByLengthAndFirst(const std::string_view (&table)[N]) {
     for (size_t i = N; i > 0; --i) {
-      size_t length = table[i - 1].size();
-      entries[length][count[length]++] = static_cast<int>(i);
+      const std::string_view &text = table[i - 1];
+      int &slot = entry[text.size()][static_cast<unsigned char>(text[0])];
+      slot = slot == 0 ? static_cast<int>(i) : -1;
     }
   }
 };
 
 template <size_t N>
-int FindIn(const std::string_view (&table)[N], const ByLength<N> &index, std::string_view text) {
-  if (text.size() > kMaxTokenText) return 0;
-  for (int k = 0; k < index.count[text.size()]; ++k) {
-    int entry = index.entries[text.size()][k];
-    if (SameText(table[entry - 1], text)) return entry;
-  }
+int FindIn(const std::string_view (&table)[N], const ByLengthAndFirst<N> &index,
+           std::string_view text) {
+  if (text.empty() || text.size() > kMaxTokenText) return 0;
+  int e = index.entry[text.size()][static_cast<unsigned char>(text[0])];
+  if (e > 0) return SameText(table[e - 1], text) ? e : 0;
+  if (e == 0) return 0;
+  for (size_t i = N; i > 0; --i)
+    if (SameText(table[i - 1], text)) return static_cast<int>(i);
   return 0;
 }
 
-constexpr ByLength<std::size(KeywordTable)> KeywordsByLength(KeywordTable);
-constexpr ByLength<std::size(OperatorTable)> OperatorsByLength(OperatorTable);
+constexpr ByLengthAndFirst<std::size(KeywordTable)> KeywordsByLength(KeywordTable);
+constexpr ByLengthAndFirst<std::size(OperatorTable)> OperatorsByLength(OperatorTable);
 } // namespace
 
 bool IsLetter(unsigned char c) {
@@ -100,11 +106,41 @@ void NextToken() {
   }
 }
 
+namespace {
+constexpr auto kWordByte = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    t[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+  return t;
+}();
+constexpr auto kDigitByte = [] {
+  std::array<bool, 256> t{};
+  for (int c = '0'; c <= '9'; ++c) t[c] = true;
+  return t;
+}();
+
+// Takes, after CurChar, the bytes of the window of the class `table` as ReadChar would one by one:
+// they are never CR, LF or "{", so only CharPos is kept; `take` sees each. The caller then reads
+// the byte that ends the run with ReadChar.
+template <typename Take> void TakeRun(const std::array<bool, 256> &table, Take take) {
+  using namespace reader_fast;
+  if (!plain) return;
+  const unsigned char *p = next, *end = limit;
+  while (p < end && table[*p]) take(*p++);
+  CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - next));
+  next = p;
+}
+} // namespace
+
 void ScanIdentifier() {
   char text[kMaxTokenText];
   size_t length = 0;
+  auto take = [&](unsigned char c) {
+    if (length < kMaxTokenText) text[length++] = Upper(c);
+  };
   while (IsLetterOrDigit(CurChar)) {
-    if (length < kMaxTokenText) text[length++] = Upper(CurChar);
+    take(CurChar);
+    TakeRun(kWordByte, take);
     ReadChar();
   }
   TokenText.assign(text, length);
@@ -116,8 +152,12 @@ void ScanIdentifier() {
 void ScanNumber() {
   char text[kMaxTokenText];
   size_t length = 0;
+  auto take = [&](unsigned char c) {
+    if (length < kMaxTokenText) text[length++] = static_cast<char>(c);
+  };
   while (IsDigit(CurChar)) {
-    if (length < kMaxTokenText) text[length++] = static_cast<char>(CurChar);
+    take(CurChar);
+    TakeRun(kDigitByte, take);
     ReadChar();
   }
   TokenText.assign(text, length);

@@ -35,6 +35,23 @@ int prevByte = -1;   // the byte at readPos - 1, or -1 before the first
 int64_t breaks = 0;  // line breaks decided so far (see CountLineBreak)
 bool atEnd = false;
 
+} // namespace
+
+namespace reader_fast {
+const unsigned char *next = nullptr;
+const unsigned char *limit = nullptr;
+bool plain = false;
+} // namespace reader_fast
+
+namespace {
+// readPos counts what ReadChar's fast path took since the last sync as well.
+const unsigned char *base = nullptr; // where reader_fast::next stood at the last sync
+
+void Sync() {
+  readPos += reader_fast::next - base;
+  reader_fast::next = reader_fast::limit = base = nullptr;
+}
+
 int64_t Fill(unsigned char *into, int64_t length, int64_t offset) {
   for (;;) {
     ssize_t n = pread(sourceFd, into, static_cast<size_t>(length), offset);
@@ -45,6 +62,7 @@ int64_t Fill(unsigned char *into, int64_t length, int64_t offset) {
 
 // The next byte of the file, or -1 at its end.
 int RawByte() {
+  Sync();
   if (readPos >= windowStart && readPos < windowEnd) return window[readPos++ - windowStart];
   if (readPos >= fileSize) return -1;
   windowStart = readPos;
@@ -112,6 +130,7 @@ void OpenSource() {
   fileSize = st.st_size;
   windowStart = windowEnd = 0;
   readPos = 0;
+  reader_fast::next = reader_fast::limit = base = nullptr;
   prevByte = -1;
   breaks = 0;
   atEnd = false;
@@ -131,7 +150,7 @@ bool AtEndOfSource() {
   return atEnd;
 }
 
-void ReadChar() {
+void ReadCharSlow() {
   int byte = RawByte();
   // Most bytes follow a byte that ends no line.
   if (prevByte == '\n' || prevByte == '\r' || byte < 0) {
@@ -141,11 +160,15 @@ void ReadChar() {
   }
   CurChar = byte < 0 ? 0 : static_cast<unsigned char>(byte);
   CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
-  if (CurChar == '{') SkipComment();
-}
-
-void SkipBlanks() {
-  while (IsBlank(CurChar) || IsLineBreak(CurChar)) ReadChar();
+  if (CurChar == '{') {
+    SkipComment();
+    return;
+  }
+  if (byte >= 0 && readPos >= windowStart && readPos <= windowEnd) {
+    base = reader_fast::next = window + (readPos - windowStart);
+    reader_fast::limit = window + (windowEnd - windowStart);
+    reader_fast::plain = prevByte != '\n' && prevByte != '\r';
+  }
 }
 
 // Nested comments are counted rather than recursed into, so that any depth of nesting is safe;
@@ -168,6 +191,7 @@ void SkipComment() {
 }
 
 void SeekSource(int64_t offset) {
+  Sync();
   int64_t target = std::clamp<int64_t>(offset, 0, fileSize);
   // The current character's offset: the counters describe everything before it.
   int64_t current = atEnd ? fileSize : readPos - 1;

@@ -20,10 +20,33 @@ bool SourceIsOpen();
 // end).
 bool AtEndOfSource();
 
+// The bytes of the current window that ReadChar may take without the bookkeeping of line
+// breaks, comments and the end: next..limit, valid while `plain` (the byte before is no CR or LF).
+namespace reader_fast {
+extern const unsigned char *next;
+extern const unsigned char *limit;
+extern bool plain;
+} // namespace reader_fast
+void ReadCharSlow();
+
 // Advances by one character; a "{" starts a comment, which is skipped at once.
-void ReadChar();
+inline void ReadChar() {
+  using namespace reader_fast;
+  if (next < limit && plain) {
+    unsigned char byte = *next;
+    if (byte != '\n' && byte != '\r' && byte != '{') {
+      ++next;
+      CurChar = byte;
+      CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
+      return;
+    }
+  }
+  ReadCharSlow();
+}
 // Skips blanks and line breaks.
-void SkipBlanks();
+inline void SkipBlanks() {
+  while (CurChar == ' ' || CurChar == '\t' || CurChar == '\n' || CurChar == '\r') ReadChar();
+}
 // Entered with CurChar = "{": skips the comment with all comments nested in it, then reads on.
 void SkipComment();
 // Moves the source so that the next ReadChar takes the byte at `offset`, with LineNo kept right.

@@ -1,5 +1,8 @@
 #include "sin/symbols.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "kod/frame.h"
 #include "kod/output.h"
 #include "lex/cp866.h"
@@ -14,6 +17,22 @@ std::string FoundType;
 namespace {
 constexpr Cp866 kNotAnIdentifier(u8": Лексема не идентификатор- ");
 constexpr Cp866 kTooManyVariables(u8"Переполнение кол-во переменных больше 210");
+
+// Each slot's name again, packed into two words (zero padded; no token holds a zero byte), so that
+// a probe of the lookup, which meets many names of the same hash, is two integer compares.
+struct Key {
+  uint64_t low = 0, high = 0;
+  bool operator==(const Key &) const = default;
+};
+Key SymTabKey[kSymTabSize];
+
+Key KeyOf(const std::string &text) {
+  Key key;
+  size_t length = std::min(text.size(), kMaxTokenText);
+  std::memcpy(&key.low, text.data(), std::min<size_t>(length, 8));
+  if (length > 8) std::memcpy(&key.high, text.data() + 8, length - 8);
+  return key;
+}
 
 int ProbeSlot(int start, int step) {
   return ((start - step) % kSymTabSize + kSymTabSize) % kSymTabSize;
@@ -40,6 +59,7 @@ void ResetSymTab() {
   for (int slot = 0; slot < kSymTabSize; ++slot) {
     SymTabName[slot].clear();
     SymTabType[slot].clear();
+    SymTabKey[slot] = Key{};
   }
 }
 
@@ -50,6 +70,7 @@ void ProgramHeader() {
   NextToken();
   // Any token is taken as the name, stored without a probe at the slot of the current hash.
   SymTabName[TokenHash] = TokenText;
+  SymTabKey[TokenHash] = KeyOf(TokenText);
   NextToken();
   if (TokenCode != kSemicolon) ExpectedError(LinePrefix() + ": ;");
   EmitDataHeader();
@@ -119,17 +140,20 @@ void DeclareVariable() {
   if (VarCount == kMaxVariables || freeSlot < 0) ExpectedError(kTooManyVariables.str());
   ++VarCount;
   SymTabName[freeSlot] = TokenText;
+  SymTabKey[freeSlot] = KeyOf(TokenText);
   SymTabType[freeSlot] = "25";
 }
 
 // A free slot does not end the search: a miss visits every slot.
 void LookupVariable() {
+  Key key = KeyOf(TokenText);
+  int slot = TokenHash;
   for (int step = 0; step < kSymTabSize; ++step) {
-    int slot = ProbeSlot(TokenHash, step);
-    if (SameText(SymTabName[slot], TokenText)) {
+    if (SymTabKey[slot] == key) {
       FoundType = SymTabType[slot];
       return;
     }
+    slot = slot == 0 ? kSymTabSize - 1 : slot - 1;
   }
   ExpectedError(LinePrefix() + ": Unknown identifier " + TokenText);
 }
