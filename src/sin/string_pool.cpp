@@ -112,8 +112,9 @@ void BuildFinalAssembly() {
     return;
   }
   int in = OpenFile(kOutName, O_RDONLY);
-  SetPartialFile(kFinalName);
   int out = OpenFile(kFinalName, O_WRONLY | O_CREAT | O_TRUNC);
+  // From here on a failure would leave a truncated file; one that could not be opened is untouched.
+  SetPartialFile(kFinalName);
 
   // The first four lines: the header up to the Result buffer.
   char head[4096];
