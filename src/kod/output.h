@@ -20,13 +20,46 @@ constexpr size_t kSize = 256 * 1024;
 extern char bytes[kSize];
 extern size_t used;
 void PutLong(std::string_view text);
+
+// Copies a short piece with fixed-size moves, which the compiler inlines, instead of a call.
+inline char *CopySmall(char *to, const char *from, size_t n) {
+  if (n >= 8) {
+    if (n <= 16) {
+      std::memcpy(to, from, 8);
+      std::memcpy(to + n - 8, from + n - 8, 8);
+      return to + n;
+    }
+    std::memcpy(to, from, n);
+    return to + n;
+  }
+  if (n >= 4) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+    return to + n;
+  }
+  for (size_t i = 0; i < n; ++i) to[i] = from[i];
+  return to + n;
+}
+inline char *Copy(char *to, std::string_view text) {
+  return CopySmall(to, text.data(), text.size());
+}
+template <size_t N> char *Copy(char *to, const char (&literal)[N]) {
+  std::memcpy(to, literal, N - 1);
+  return to + N - 1;
+}
+inline size_t SizeOf(std::string_view text) {
+  return text.size();
+}
+template <size_t N> constexpr size_t SizeOf(const char (&)[N]) {
+  return N - 1;
+}
 } // namespace output_buffer
 
 // Bytes into "out.asm" as they are.
 inline void PutText(std::string_view text) {
   using namespace output_buffer;
   if (text.size() > kSize - used) return PutLong(text);
-  std::memcpy(bytes + used, text.data(), text.size());
+  Copy(bytes + used, text);
   used += text.size();
 }
 // A string literal's length is known here, which spares the search for its end.
@@ -35,8 +68,20 @@ template <size_t N> void PutText(const char (&literal)[N]) {
 }
 
 void EmitText(std::string_view text);
-// One space, the text (given in pieces, which are written one after the other), CR LF.
+// One space, the text (given in pieces, which are written one after the other), CR LF: one test
+// for room in the buffer, then the pieces.
 template <typename... Pieces> void EmitLine(const Pieces &...pieces) {
+  using namespace output_buffer;
+  size_t total = 3 + (SizeOf(pieces) + ... + 0);
+  if (total <= kSize - used) {
+    char *to = bytes + used;
+    *to++ = ' ';
+    ((to = Copy(to, pieces)), ...);
+    to[0] = '\r';
+    to[1] = '\n';
+    used = static_cast<size_t>(to + 2 - bytes);
+    return;
+  }
   PutText(" ");
   (PutText(pieces), ...);
   PutText("\r\n");
