@@ -13,8 +13,8 @@ loop counters are never assigned inside their loops and constants stay within 0.
 the Pascal reading is accepted too.
 
 Usage: gen.py SIZE [--seed N] [--pascal] [-o FILE]
-SIZE is a byte count with an optional K or M suffix (1K, 10M); the text ends within a few hundred
-bytes above it.
+SIZE is a byte count with an optional K or M suffix (1K, 10M); the text ends less than one top-level
+statement (at most a few kilobytes) above it.
 """
 
 import argparse
