@@ -33,7 +33,7 @@ std::string FailureName(int err) {
 }
 
 // Best effort: the report goes to standard error, which may itself be gone.
-void WriteAll(int fd, std::string_view bytes) {
+void WriteReport(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
@@ -53,14 +53,42 @@ void PrepareStandardStreams() {
   }
 }
 
-void WriteConsole(std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = write(1, bytes.data(), bytes.size());
+int OpenFile(const char *name, int flags) {
+  int fd;
+  do fd = open(name, flags | O_CLOEXEC, 0666);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) IoError(errno, name);
+  return fd;
+}
+
+size_t ReadFileAt(int fd, void *into, size_t length, int64_t offset, std::string_view what) {
+  size_t done = 0;
+  while (done < length) {
+    ssize_t n = pread(fd, static_cast<char *>(into) + done, length - done, offset + done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) IoError(errno, "standard output");
-    if (n == 0) IoError(EIO, "standard output");
+    if (n < 0) IoError(errno, what);
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+void WriteFile(int fd, std::string_view bytes, std::string_view what) {
+  while (!bytes.empty()) {
+    ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) IoError(errno, what);
+    if (n == 0) IoError(ENOSPC, what);
     bytes.remove_prefix(static_cast<size_t>(n));
   }
+}
+
+void CloseFile(int fd, std::string_view what) {
+  if (close(fd) != 0 && errno != EINTR) IoError(errno, what);
+}
+
+void WriteConsole(std::string_view bytes) {
+  WriteFile(1, bytes, "standard output");
 }
 
 void WaitForEnter() {
@@ -79,7 +107,7 @@ void SetPartialFile(const char *name) {
 
 [[noreturn]] static void IoReport(std::string_view text) {
   if (partialFile != nullptr) unlink(partialFile);
-  WriteAll(2, text);
+  WriteReport(2, text);
   EndRun(1);
 }
 

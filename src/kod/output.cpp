@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
 
 #include "driver/runtime.h"
 
@@ -17,14 +16,7 @@ int outFd = -1;
 void Flush() {
   using namespace output_buffer;
   if (outFd < 0) IoError(EBADF, kOutName);
-  size_t done = 0;
-  while (done < used) {
-    ssize_t n = write(outFd, bytes + done, used - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) IoError(errno, kOutName);
-    if (n == 0) IoError(ENOSPC, kOutName);
-    done += static_cast<size_t>(n);
-  }
+  WriteFile(outFd, std::string_view(bytes, used), kOutName);
   used = 0;
 }
 
@@ -48,11 +40,7 @@ void PutLong(std::string_view text) {
 } // namespace output_buffer
 
 void OpenOutput() {
-  int fd;
-  do fd = open(kOutName, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  while (fd < 0 && errno == EINTR);
-  if (fd < 0) IoError(errno, kOutName);
-  outFd = fd;
+  outFd = OpenFile(kOutName, O_WRONLY | O_CREAT | O_TRUNC);
   output_buffer::used = 0;
 }
 
@@ -60,7 +48,7 @@ void CloseOutput() {
   Flush();
   int fd = outFd;
   outFd = -1;
-  if (close(fd) != 0 && errno != EINTR) IoError(errno, kOutName);
+  CloseFile(fd, kOutName);
 }
 
 bool OutputIsOpen() {

@@ -23,6 +23,24 @@ void EmitSetFlag(std::string_view jump, bool taken) {
   ++CompareCount;
 }
 
+// Moves 255 bytes from SI to DI (the caller loads both).
+void EmitMove255() {
+  EmitLine("cld");
+  EmitLine("mov CX, 255");
+  EmitLine("rep movsb");
+}
+
+// DOS reads one line of at most `limit` bytes into _bufrw; `end` is put right behind what it read.
+void EmitReadLine(std::string_view limit, std::string_view end) {
+  EmitLine("mov ah, 3fh");
+  EmitLine("mov bx, 0");
+  EmitLine("lea dx, _bufrw");
+  EmitLine("mov cx,", limit);
+  EmitLine("int 21h");
+  EmitLine("mov SI,AX");
+  EmitLine("mov _bufrw[SI],", end);
+}
+
 // Every string operation leaves a "$" at the last byte of the work buffer, so a result that grew
 // past 254 characters is cut there and stays terminated, and the search for its end stays inside.
 void EmitTerminateWorkBuffer() {
@@ -127,29 +145,15 @@ void EmitRead(size_t count) {
   for (size_t i = 0; i < count && i < ReadList.size(); ++i) {
     const ListEntry &entry = ReadList[i];
     if (entry.tag == "1") {
-      EmitLine("mov ah, 3fh");
-      EmitLine("mov bx, 0");
-      EmitLine("lea dx, _bufrw");
-      EmitLine("mov cx,10");
-      EmitLine("int 21h");
-      EmitLine("mov SI,AX");
-      EmitLine("mov _bufrw[SI],13");
+      EmitReadLine("10", "13");
       EmitLine("mov  di,offset  _bufrw");
       EmitLine("call sl_atoi");
       EmitLine("mov  _", entry.name, ",ax");
     } else if (entry.tag == "2") {
-      EmitLine("mov ah, 3fh");
-      EmitLine("mov bx, 0");
-      EmitLine("lea dx, _bufrw");
-      EmitLine("mov cx,254");
-      EmitLine("int 21h");
-      EmitLine("mov SI,AX");
-      EmitLine("mov _bufrw[SI],\"$\"");
+      EmitReadLine("254", "\"$\"");
       EmitLine("lea SI,_bufrw");
       EmitLine("lea DI, _", entry.name);
-      EmitLine("cld");
-      EmitLine("mov CX, 255");
-      EmitLine("rep movsb");
+      EmitMove255();
       EmitLine("mov SI, 255");
       EmitLine("mov _", entry.name, "[SI],\"$\"");
     }
@@ -158,12 +162,11 @@ void EmitRead(size_t count) {
 
 void EmitWrite(size_t count) {
   if (!WriteText.empty()) {
-    MsgConsts.push_back(WriteText);
     EmitLine("push ax");
-    EmitLine("mov dx, offset  _msg", IntText(MsgCount));
+    EmitLine("mov dx, offset  _msg", IntText(static_cast<int64_t>(MsgConsts.size())));
     EmitLine("call Write");
     EmitLine("pop ax");
-    ++MsgCount;
+    MsgConsts.push_back(WriteText);
   }
   for (size_t i = 0; i < count && i < WriteList.size(); ++i) {
     const ListEntry &entry = WriteList[i];
@@ -186,9 +189,7 @@ void EmitConcat(std::string_view operand) {
     ConcatStarted = true;
     EmitLine("lea SI,", operand);
     EmitLine("lea DI,_bufstr1");
-    EmitLine("cld");
-    EmitLine("mov CX, 255");
-    EmitLine("rep movsb");
+    EmitMove255();
     EmitTerminateWorkBuffer();
     return;
   }
@@ -217,8 +218,6 @@ void EmitConcat(std::string_view operand) {
 void EmitStoreString(std::string_view name) {
   EmitLine("lea SI,_bufstr1");
   EmitLine("lea DI,_", name);
-  EmitLine("cld");
-  EmitLine("mov CX, 255");
-  EmitLine("rep movsb");
+  EmitMove255();
   ConcatStarted = false;
 }

@@ -25,12 +25,27 @@ char Upper(unsigned char c) {
   return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
 }
 
-// Matching from the last entry back to the first, as the tables are searched.
-// The tables hold no text twice, so the entry found does not depend on the order of the search;
-// each search looks only at the entries of the text's length.
-// Every keyword, and every operator but "<=" and "<>", is the only entry of its table with its
-// length and first character; so a search compares at most one entry, and a word such as V1, of a
-// length and initial no keyword has, compares none.
+// Upper-casing changes only a to z, so only the 52 ASCII letters are letters.
+constexpr bool AsciiLetter(int c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+constexpr bool AsciiDigit(int c) {
+  return c >= '0' && c <= '9';
+}
+
+// The classes as tables, for the scanners that take a run of bytes at a time.
+template <typename Class> constexpr std::array<bool, 256> ByteClass(Class member) {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[c] = member(c);
+  return table;
+}
+constexpr auto kDigitByte = ByteClass(AsciiDigit);
+constexpr auto kWordByte = ByteClass([](int c) { return AsciiLetter(c) || AsciiDigit(c); });
+
+// The tables hold no text twice, so a search may look at the entries in any order. Every keyword,
+// and every operator but "<=" and "<>", is the only entry of its table with its length and first
+// character: a search compares at most one entry, and a word of a length and initial no keyword
+// has, such as V1, compares none.
 template <size_t N> struct ByLengthAndFirst {
   int entry[kMaxTokenText + 1][256] = {}; // 0 none, -1 several (searched one by one)
   constexpr ByLengthAndFirst(const std::string_view (&table)[N]) {
@@ -41,6 +56,14 @@ template <size_t N> struct ByLengthAndFirst {
     }
   }
 };
+
+// The texts compared here are at most 16 bytes: a loop costs less than the library's compare.
+bool SameText(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) return false;
+  return true;
+}
 
 template <size_t N>
 int FindIn(const std::string_view (&table)[N], const ByLengthAndFirst<N> &index,
@@ -59,14 +82,13 @@ constexpr ByLengthAndFirst<std::size(OperatorTable)> OperatorsByLength(OperatorT
 } // namespace
 
 bool IsLetter(unsigned char c) {
-  char u = Upper(c);
-  return u >= 'A' && u <= 'Z';
+  return AsciiLetter(c);
 }
 bool IsDigit(unsigned char c) {
-  return c >= '0' && c <= '9';
+  return kDigitByte[c];
 }
 bool IsLetterOrDigit(unsigned char c) {
-  return IsLetter(c) || IsDigit(c);
+  return kWordByte[c];
 }
 bool IsOperatorChar(unsigned char c) {
   return (c >= 39 && c <= 47) || (c >= 58 && c <= 62);
@@ -107,18 +129,6 @@ void NextToken() {
 }
 
 namespace {
-constexpr auto kWordByte = [] {
-  std::array<bool, 256> t{};
-  for (int c = 0; c < 256; ++c)
-    t[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-  return t;
-}();
-constexpr auto kDigitByte = [] {
-  std::array<bool, 256> t{};
-  for (int c = '0'; c <= '9'; ++c) t[c] = true;
-  return t;
-}();
-
 // Takes, after CurChar, the bytes of the window of the class `table` as ReadChar would one by one:
 // they are never CR, LF or "{", so only CharPos is kept; `take` sees each. The caller then reads
 // the byte that ends the run with ReadChar.

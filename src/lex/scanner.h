@@ -67,12 +67,10 @@ int FindKeyword(std::string_view text);
 int FindOperator(std::string_view text);
 void ComputeTokenHash();
 
-// Exact comparison of two short texts, cheap where they differ in length or first character.
-inline bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
+// The six relational operators: = < > <= >= <>.
+inline bool IsRelationalOperator(int32_t code) {
+  return code == kEqual || code == kLess || code == kGreater || code == kLessEqual ||
+         code == kGreaterEqual || code == kNotEqual;
 }
 
 bool IsLetter(unsigned char c);

@@ -53,11 +53,8 @@ void Sync() {
 }
 
 int64_t Fill(unsigned char *into, int64_t length, int64_t offset) {
-  for (;;) {
-    ssize_t n = pread(sourceFd, into, static_cast<size_t>(length), offset);
-    if (n >= 0) return n;
-    if (errno != EINTR) IoError(errno, SourceName);
-  }
+  return static_cast<int64_t>(
+      ReadFileAt(sourceFd, into, static_cast<size_t>(length), offset, SourceName));
 }
 
 // The next byte of the file, or -1 at its end.
@@ -108,20 +105,10 @@ int64_t BreaksBetween(int64_t from, int64_t to) {
 }
 } // namespace
 
-bool IsBlank(unsigned char c) {
-  return c == ' ' || c == '\t';
-}
-bool IsLineBreak(unsigned char c) {
-  return c == '\n' || c == '\r';
-}
-
 void OpenSource() {
   if (SourceName.empty()) NoSourceNamed();
-  int fd;
   // Without O_NONBLOCK a FIFO would hold the run until someone writes to it; it is refused below.
-  do fd = open(SourceName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  while (fd < 0 && errno == EINTR);
-  if (fd < 0) IoError(errno, SourceName);
+  int fd = OpenFile(SourceName.c_str(), O_RDONLY | O_NONBLOCK);
   struct stat st;
   if (fstat(fd, &st) != 0) IoError(errno, SourceName);
   if (S_ISDIR(st.st_mode)) IoError(EISDIR, SourceName);
@@ -140,7 +127,7 @@ void OpenSource() {
 void CloseSource() {
   int fd = sourceFd;
   sourceFd = -1;
-  if (close(fd) != 0 && errno != EINTR) IoError(errno, SourceName);
+  CloseFile(fd, SourceName);
 }
 
 bool SourceIsOpen() {
@@ -152,22 +139,18 @@ bool AtEndOfSource() {
 
 void ReadCharSlow() {
   int byte = RawByte();
-  // Most bytes follow a byte that ends no line.
-  if (prevByte == '\n' || prevByte == '\r' || byte < 0) {
-    CountLineBreak(byte);
-  } else {
-    prevByte = byte;
-  }
+  CountLineBreak(byte);
   CurChar = byte < 0 ? 0 : static_cast<unsigned char>(byte);
   CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
   if (CurChar == '{') {
     SkipComment();
     return;
   }
-  if (byte >= 0 && readPos >= windowStart && readPos <= windowEnd) {
+  // The byte came from the window: ReadChar may go on in it by itself.
+  if (byte >= 0) {
     base = reader_fast::next = window + (readPos - windowStart);
     reader_fast::limit = window + (windowEnd - windowStart);
-    reader_fast::plain = prevByte != '\n' && prevByte != '\r';
+    reader_fast::plain = !IsLineBreak(static_cast<unsigned char>(byte));
   }
 }
 

@@ -20,6 +20,13 @@ bool SourceIsOpen();
 // end).
 bool AtEndOfSource();
 
+inline bool IsBlank(unsigned char c) {
+  return c == ' ' || c == '\t';
+}
+inline bool IsLineBreak(unsigned char c) {
+  return c == '\n' || c == '\r';
+}
+
 // The bytes of the current window that ReadChar may take without the bookkeeping of line
 // breaks, comments and the end: next..limit, valid while `plain` (the byte before is no CR or LF).
 namespace reader_fast {
@@ -34,7 +41,7 @@ inline void ReadChar() {
   using namespace reader_fast;
   if (next < limit && plain) {
     unsigned char byte = *next;
-    if (byte != '\n' && byte != '\r' && byte != '{') {
+    if (!IsLineBreak(byte) && byte != '{') {
       ++next;
       CurChar = byte;
       CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
@@ -45,12 +52,9 @@ inline void ReadChar() {
 }
 // Skips blanks and line breaks.
 inline void SkipBlanks() {
-  while (CurChar == ' ' || CurChar == '\t' || CurChar == '\n' || CurChar == '\r') ReadChar();
+  while (IsBlank(CurChar) || IsLineBreak(CurChar)) ReadChar();
 }
 // Entered with CurChar = "{": skips the comment with all comments nested in it, then reads on.
 void SkipComment();
 // Moves the source so that the next ReadChar takes the byte at `offset`, with LineNo kept right.
 void SeekSource(int64_t offset);
-
-bool IsBlank(unsigned char c);
-bool IsLineBreak(unsigned char c);

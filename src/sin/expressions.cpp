@@ -26,10 +26,6 @@ int32_t NumberValue() {
   return result;
 }
 
-bool IsRelationalOperator(int32_t code) {
-  return code == kEqual || code == kLess || code == kGreater || code == kLessEqual ||
-         code == kGreaterEqual || code == kNotEqual;
-}
 } // namespace
 
 // assignment = identifier ":=" ( expression | string-expression ), by the identifier's type
@@ -242,9 +238,8 @@ void StringFactor() {
     ReadChar();
   }
   ReadChar();
+  EmitConcat("_str" + IntText(static_cast<int64_t>(StrConsts.size())));
   StrConsts.push_back(StrText);
   StrText.clear();
-  EmitConcat("_str" + IntText(StrCount));
-  ++StrCount;
   NextToken();
 }

@@ -11,8 +11,6 @@
 
 std::vector<std::string> MsgConsts;
 std::vector<std::string> StrConsts;
-int32_t MsgCount = 0;
-int32_t StrCount = 0;
 std::string WriteText;
 std::string StrText;
 
@@ -46,29 +44,15 @@ std::string ChunkPieces(std::string_view chunk) {
   return pieces;
 }
 
-int OpenFile(const char *name, int flags) {
-  int fd;
-  do fd = open(name, flags | O_CLOEXEC, 0666);
-  while (fd < 0 && errno == EINTR);
-  if (fd < 0) IoError(errno, name);
-  return fd;
-}
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) IoError(errno, kFinalName);
-    if (n == 0) IoError(ENOSPC, kFinalName);
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-}
-
-ssize_t ReadSome(int fd, char *into, size_t length, off_t offset) {
-  for (;;) {
-    ssize_t n = pread(fd, into, length, offset);
-    if (n >= 0) return n;
-    if (errno != EINTR) IoError(errno, kOutName);
+// The definitions of one kind of texts, in index order, written a megabyte at a time.
+void WriteConstants(int out, const char *prefix, const std::vector<std::string> &texts) {
+  std::string lines;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    lines += ConstantLines(prefix + IntText(static_cast<int64_t>(i)), texts[i]);
+    if (lines.size() > (1 << 20) || i + 1 == texts.size()) {
+      WriteFile(out, lines, kFinalName);
+      lines.clear();
+    }
   }
 }
 
@@ -85,10 +69,10 @@ void CopyRest(int from, off_t offset, int to) {
   }
   static char buffer[256 * 1024];
   for (;;) {
-    ssize_t n = ReadSome(from, buffer, sizeof buffer, offset);
+    size_t n = ReadFileAt(from, buffer, sizeof buffer, offset, kOutName);
     if (n == 0) return;
-    WriteAll(to, std::string_view(buffer, static_cast<size_t>(n)));
-    offset += n;
+    WriteFile(to, std::string_view(buffer, n), kFinalName);
+    offset += static_cast<off_t>(n);
   }
 }
 } // namespace
@@ -118,26 +102,18 @@ void BuildFinalAssembly() {
 
   // The first four lines: the header up to the Result buffer.
   char head[4096];
-  ssize_t got = ReadSome(in, head, sizeof head, 0);
+  size_t got = ReadFileAt(in, head, sizeof head, 0, kOutName);
   size_t headLength = 0;
-  for (int lines = 0; lines < 4 && headLength < static_cast<size_t>(got); ++headLength)
+  for (int lines = 0; lines < 4 && headLength < got; ++headLength)
     if (head[headLength] == '\n') ++lines;
-  WriteAll(out, std::string_view(head, headLength));
+  WriteFile(out, std::string_view(head, headLength), kFinalName);
 
-  std::string pool;
-  for (size_t i = 0; i < MsgConsts.size(); ++i) {
-    pool += ConstantLines("_msg" + IntText(static_cast<int64_t>(i)), MsgConsts[i]);
-    if (pool.size() > (1 << 20)) WriteAll(out, pool), pool.clear();
-  }
-  for (size_t i = 0; i < StrConsts.size(); ++i) {
-    pool += ConstantLines("_str" + IntText(static_cast<int64_t>(i)), StrConsts[i]);
-    if (pool.size() > (1 << 20)) WriteAll(out, pool), pool.clear();
-  }
-  WriteAll(out, pool);
+  WriteConstants(out, "_msg", MsgConsts);
+  WriteConstants(out, "_str", StrConsts);
 
   CopyRest(in, static_cast<off_t>(headLength), out);
-  if (close(in) != 0 && errno != EINTR) IoError(errno, kOutName);
-  if (close(out) != 0 && errno != EINTR) IoError(errno, kFinalName);
+  CloseFile(in, kOutName);
+  CloseFile(out, kFinalName);
   SetPartialFile(nullptr);
   if (unlink(kOutName) != 0) IoError(errno, kOutName);
 }

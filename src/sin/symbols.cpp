@@ -34,8 +34,14 @@ Key KeyOf(const std::string &text) {
   return key;
 }
 
-int ProbeSlot(int start, int step) {
-  return ((start - step) % kSymTabSize + kSymTabSize) % kSymTabSize;
+// The probe goes downwards from the home slot, from slot 0 on to slot 210.
+int NextProbe(int slot) {
+  return slot == 0 ? kSymTabSize - 1 : slot - 1;
+}
+
+void StoreName(int slot, const std::string &name) {
+  SymTabName[slot] = name;
+  SymTabKey[slot] = KeyOf(name);
 }
 
 bool DigitsOnly(const std::string &text, size_t from) {
@@ -57,9 +63,8 @@ bool IsReservedName(const std::string &name) {
 
 void ResetSymTab() {
   for (int slot = 0; slot < kSymTabSize; ++slot) {
-    SymTabName[slot].clear();
+    StoreName(slot, "");
     SymTabType[slot].clear();
-    SymTabKey[slot] = Key{};
   }
 }
 
@@ -69,8 +74,7 @@ void ProgramHeader() {
   if (TokenCode != kProgram) ExpectedError(LinePrefix() + ": PROGRAM");
   NextToken();
   // Any token is taken as the name, stored without a probe at the slot of the current hash.
-  SymTabName[TokenHash] = TokenText;
-  SymTabKey[TokenHash] = KeyOf(TokenText);
+  StoreName(TokenHash, TokenText);
   NextToken();
   if (TokenCode != kSemicolon) ExpectedError(LinePrefix() + ": ;");
   EmitDataHeader();
@@ -128,32 +132,28 @@ void EmitVarDeclarations() {
 void DeclareVariable() {
   if (IsReservedName(TokenText)) FatalError(LinePrefix() + ": Reserved name " + TokenText);
   int freeSlot = -1;
-  for (int step = 0; step < kSymTabSize; ++step) {
-    int slot = ProbeSlot(TokenHash, step);
+  for (int step = 0, slot = TokenHash; step < kSymTabSize; ++step, slot = NextProbe(slot)) {
     if (SymTabName[slot].empty()) {
       freeSlot = slot;
       break;
     }
-    if (SameText(SymTabName[slot], TokenText))
+    if (SymTabName[slot] == TokenText)
       ExpectedError(LinePrefix() + ": Duplicate variable Name" + TokenText);
   }
   if (VarCount == kMaxVariables || freeSlot < 0) ExpectedError(kTooManyVariables.str());
   ++VarCount;
-  SymTabName[freeSlot] = TokenText;
-  SymTabKey[freeSlot] = KeyOf(TokenText);
+  StoreName(freeSlot, TokenText);
   SymTabType[freeSlot] = "25";
 }
 
 // A free slot does not end the search: a miss visits every slot.
 void LookupVariable() {
   Key key = KeyOf(TokenText);
-  int slot = TokenHash;
-  for (int step = 0; step < kSymTabSize; ++step) {
+  for (int step = 0, slot = TokenHash; step < kSymTabSize; ++step, slot = NextProbe(slot)) {
     if (SymTabKey[slot] == key) {
       FoundType = SymTabType[slot];
       return;
     }
-    slot = slot == 0 ? kSymTabSize - 1 : slot - 1;
   }
   ExpectedError(LinePrefix() + ": Unknown identifier " + TokenText);
 }

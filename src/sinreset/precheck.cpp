@@ -23,10 +23,6 @@ void L(const char *suffix) {
   CheckExpectedError(LinePrefix() + suffix);
 }
 
-bool IsRelationalOperator(int32_t code) {
-  return code == kEqual || code == kLess || code == kGreater || code == kLessEqual ||
-         code == kGreaterEqual || code == kNotEqual;
-}
 } // namespace
 
 // program = header var-part body

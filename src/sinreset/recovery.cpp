@@ -4,6 +4,7 @@
 #include "lex/cp866.h"
 #include "lex/scanner.h"
 #include "lex/source.h"
+#include "sin/diagnostics.h"
 #include "sinreset/precheck.h"
 
 namespace {
@@ -19,8 +20,9 @@ void RunPrecheck() {
   CloseSource();
 }
 
+// The same error line as the translator's; only what follows it differs.
 void CheckReport(const std::string &message) {
-  WriteConsole("\r\n\aError: " + message + ".\r\n");
+  ReportError(message);
 }
 
 void CheckError(const std::string &message) {

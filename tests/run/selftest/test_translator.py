@@ -169,8 +169,12 @@ class HandWrittenPrograms(unittest.TestCase):
     """Whole programs written by hand in the exact dialect, runtime included."""
 
     def run_file(self, name, stdin):
+        # The runtime routines, the same in every program, are kept once, with the golden tests.
         with open(HERE / name, "rb") as f:
-            return run_masm(f.read(), stdin)
+            text = f.read()
+        with open(HERE.parent.parent / "golden" / "frame" / "runtime.asm", "rb") as f:
+            runtime = f.read().replace(b"\n", b"\r\n")
+        return run_masm(text.replace(b"@@RUNTIME@@\r\n", runtime), stdin)
 
     def test_read_add_write(self):
         self.assertEqual(self.run_file("demo.asm", b"41\n"), (0, b"\r\n42", ""))
