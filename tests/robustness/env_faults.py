@@ -473,6 +473,22 @@ def out1_file_size_limit(c):
     file_size_limit(c, LONG_TEXT_SOURCE, 16 * 1024, "out1.asm")
 
 
+def out1_file_size_limit_at_copy(c):
+    # A long program with a short WRITE text: the limit lies one byte under the size of "out1.asm",
+    # above that of "out.asm", so the run fails at the very end of the copy of "out.asm" into it,
+    # after the head and the text went in well.
+    source = (b"PROGRAM P;\r\nVAR a : INTEGER;\r\nBEGIN\r\n  WRITE('t', a);\r\n" +
+              b"  a := a + 1;\r\n" * 3000 + b"END.\r\n")
+    c.put("source.pas", source)
+    whole = c.run()
+    expect(whole, 0, b"", out1="made", out_asm="absent")
+    size = len(whole.files["out1.asm"][1])
+    text_line = b'_msg0  db  "t","$" \r\n'
+    assert size > 200 * 1024 and text_line in whole.files["out1.asm"][1]
+    os.remove(c.path("out1.asm"))
+    file_size_limit(c, source, size - 1, "out1.asm")
+
+
 # ---- the console ---------------------------------------------------------------------------------
 
 def stdin_closed_after_translation_error(c):
@@ -593,7 +609,8 @@ GROUPS = {
                out_asm_read_only_file_system, out_asm_link_to_full_device,
                out_asm_full_after_translation_error, out_asm_file_size_limit],
     "final": [out1_is_directory, out1_immutable, out1_link_to_full_device_written,
-              out1_link_to_full_device_renamed, out1_disk_full_midway, out1_file_size_limit],
+              out1_link_to_full_device_renamed, out1_disk_full_midway, out1_file_size_limit,
+              out1_file_size_limit_at_copy],
     "console": [stdin_closed_after_translation_error, stdin_closed_in_reparse_dialogue,
                 stdin_closed_before_refusal, stdin_at_end_reparse_compiles, stdin_at_end_refusal,
                 stdin_at_end_translation_error, stdout_closed_at_message, stdout_closed_silent_run,
