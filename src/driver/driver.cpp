@@ -1,11 +1,9 @@
 #include "driver/driver.h"
 
-#include <csignal>
-
-#include "driver/runtime.h"
 #include "kod/output.h"
 #include "kod/templates.h"
 #include "lex/source.h"
+#include "os/runtime.h"
 #include "sin/statements.h"
 #include "sin/string_pool.h"
 #include "sin/symbols.h"
@@ -23,11 +21,7 @@ void ResetTranslatorState() {
 }
 
 void RunCompiler(int argc, char **argv) {
-  PrepareStandardStreams();
-  // A console that has gone away, or a file that reaches the size limit, is reported as an I/O
-  // error by the write that fails, not by a signal that ends the run halfway through a file.
-  std::signal(SIGPIPE, SIG_IGN);
-  std::signal(SIGXFSZ, SIG_IGN);
+  PrepareRun();
   if (argc < 2) NoSourceNamed();
   SourceName = argv[1];
 

@@ -1,11 +1,10 @@
 #include "kod/output.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
-#include <fcntl.h>
 
-#include "driver/runtime.h"
+#include "os/runtime.h"
+#include "os/text.h"
 
 int32_t LabelCount = 0;
 
@@ -40,19 +39,17 @@ void PutLong(std::string_view text) {
 } // namespace output_buffer
 
 void OpenOutput() {
-  outFd = OpenFile(kOutName, O_WRONLY | O_CREAT | O_TRUNC);
+  outFd = CreateForWriting(kOutName);
+  CloseAtFatalEnd(CloseOutput);
   output_buffer::used = 0;
 }
 
 void CloseOutput() {
+  NoLongerOpen(CloseOutput);
   Flush();
   int fd = outFd;
   outFd = -1;
   CloseFile(fd, kOutName);
-}
-
-bool OutputIsOpen() {
-  return outFd >= 0;
 }
 
 void EmitText(std::string_view text) {
@@ -68,12 +65,6 @@ void EmitLabel(std::string_view label) {
 void EmitHeaderLine(std::string_view text) {
   PutText(text);
   PutText("\r\n");
-}
-
-std::string IntText(int64_t value) {
-  char digits[24];
-  auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::string(digits, end);
 }
 
 std::string NewLabel() {

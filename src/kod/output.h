@@ -11,7 +11,6 @@ extern int32_t LabelCount;
 
 void OpenOutput();
 void CloseOutput();
-bool OutputIsOpen();
 
 // The write buffer of "out.asm". Every line of the output passes through here in small pieces, so
 // the common case, a piece that fits, is inlined at each caller.
@@ -91,7 +90,6 @@ void EmitLabel(std::string_view label);
 void EmitHeaderLine(std::string_view text);
 
 std::string NewLabel();
-std::string IntText(int64_t value);
 
 void EmitJump(std::string_view label);
 void EmitJumpIfNotOne(std::string_view label);

@@ -1,13 +1,11 @@
 #include "kod/templates.h"
 
 #include "kod/output.h"
-#include "sin/string_pool.h"
+#include "os/text.h"
 
 int32_t CompareCount = 0;
 int32_t ConcatCount = 0;
 bool ConcatStarted = false;
-std::vector<ListEntry> ReadList;
-std::vector<ListEntry> WriteList;
 
 namespace {
 // The comparison family: `jump` is taken on the flags of EmitCompare; `taken` is what AX holds
@@ -106,11 +104,6 @@ void EmitOr() {
   EmitLine("      or      AX, BX");
 }
 
-void EmitXor() {
-  EmitLine("      pop     BX");
-  EmitLine("      xor     AX, BX");
-}
-
 void EmitCompare() {
   EmitLine("     pop     BX");
   EmitLine("     cmp     AX, BX");
@@ -141,9 +134,8 @@ void EmitStore(std::string_view name) {
 
 // A read ends its text where DOS stopped: an integer at a CR, a string at a "$", so nothing of an
 // earlier, longer line is taken along.
-void EmitRead(size_t count) {
-  for (size_t i = 0; i < count && i < ReadList.size(); ++i) {
-    const ListEntry &entry = ReadList[i];
+void EmitRead(const std::vector<ListEntry> &list) {
+  for (const ListEntry &entry : list) {
     if (entry.tag == "1") {
       EmitReadLine("10", "13");
       EmitLine("mov  di,offset  _bufrw");
@@ -160,16 +152,14 @@ void EmitRead(size_t count) {
   }
 }
 
-void EmitWrite(size_t count) {
-  if (!WriteText.empty()) {
+void EmitWrite(std::string_view text, size_t textIndex, const std::vector<ListEntry> &list) {
+  if (!text.empty()) {
     EmitLine("push ax");
-    EmitLine("mov dx, offset  _msg", IntText(static_cast<int64_t>(MsgConsts.size())));
+    EmitLine("mov dx, offset  _msg", IntText(static_cast<int64_t>(textIndex)));
     EmitLine("call Write");
     EmitLine("pop ax");
-    MsgConsts.push_back(WriteText);
   }
-  for (size_t i = 0; i < count && i < WriteList.size(); ++i) {
-    const ListEntry &entry = WriteList[i];
+  for (const ListEntry &entry : list) {
     EmitLine("push ax");
     if (entry.tag == "2") {
       EmitLine("mov dx, offset  _", entry.name);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+// A variable of a READ or WRITE list.
 struct ListEntry {
   std::string name; // the identifier as scanned, without the "_" of its assembly name
   std::string tag;  // the variable's type tag: "1" INTEGER, "2" STRING
@@ -16,11 +17,12 @@ struct ListEntry {
 extern int32_t CompareCount;
 extern int32_t ConcatCount;
 extern bool ConcatStarted;
-extern std::vector<ListEntry> ReadList;  // the variables of the READ being translated
-extern std::vector<ListEntry> WriteList; // the variables of the WRITE being translated
 
-void EmitRead(size_t count);
-void EmitWrite(size_t count);
+// Reads each variable of the list from its own line of input.
+void EmitRead(const std::vector<ListEntry> &list);
+// Prints `text`, when there is one, from the string constant _msg<textIndex>, which the caller
+// pools; then each variable of the list.
+void EmitWrite(std::string_view text, size_t textIndex, const std::vector<ListEntry> &list);
 void EmitNeg();
 void EmitNot();
 void EmitLoadConst(int32_t value);
@@ -32,7 +34,6 @@ void EmitMul();
 void EmitDiv();
 void EmitAnd();
 void EmitOr();
-void EmitXor();
 void EmitCompare();
 void EmitSetJe();
 void EmitSetJne();

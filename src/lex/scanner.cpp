@@ -3,9 +3,9 @@
 #include <array>
 #include <iterator>
 
-#include "lex/cp866.h"
+#include "lex/diagnostics.h"
 #include "lex/source.h"
-#include "sin/diagnostics.h"
+#include "os/text.h"
 
 std::string TokenText;
 int32_t TokenCode = 0;
@@ -190,4 +190,15 @@ void ScanOperator() {
   }
   TokenCode = FindOperator(TokenText) + 30;
   SkipBlanks();
+}
+
+// The opening quote and the blanks after it were taken with the quote token. Everything up to the
+// closing quote, blanks and line breaks too, belongs to the text; a comment inside it does not,
+// since the reader removes comments.
+void ScanLiteral(std::string *text) {
+  while (CurChar != '\'' && !AtEndOfSource()) {
+    if (text != nullptr) *text += static_cast<char>(CurChar);
+    ReadChar();
+  }
+  ReadChar();
 }

@@ -60,6 +60,10 @@ extern int32_t TokenCode;
 extern int32_t TokenHash; // 0 to 210, set only when an identifier is scanned
 
 void NextToken();
+// Entered with the quote token current: reads the characters of the string literal up to its
+// closing quote, or the end of the source, and the quote itself; appends them to `text` when
+// given. The token is not advanced.
+void ScanLiteral(std::string *text);
 void ScanIdentifier();
 void ScanNumber();
 void ScanOperator();

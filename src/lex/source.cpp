@@ -2,22 +2,18 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "driver/runtime.h"
-#include "lex/cp866.h"
-#include "sin/diagnostics.h"
+#include "lex/diagnostics.h"
+#include "os/runtime.h"
+#include "os/text.h"
 
 std::string SourceName;
 unsigned char CurChar = 0;
 int32_t LineNo = 0;
 int32_t CharPos = 0;
-int32_t ReparseKind = 0;
-int32_t ReparseOffset = 0;
 
 namespace {
+// "Коментарий" with one "м" is the compiler's own spelling, kept as its users know it.
 constexpr Cp866 kUnclosedComment(u8"Коментарий не закрыт: }");
 
 int sourceFd = -1;
@@ -107,14 +103,8 @@ int64_t BreaksBetween(int64_t from, int64_t to) {
 
 void OpenSource() {
   if (SourceName.empty()) NoSourceNamed();
-  // Without O_NONBLOCK a FIFO would hold the run until someone writes to it; it is refused below.
-  int fd = OpenFile(SourceName.c_str(), O_RDONLY | O_NONBLOCK);
-  struct stat st;
-  if (fstat(fd, &st) != 0) IoError(errno, SourceName);
-  if (S_ISDIR(st.st_mode)) IoError(EISDIR, SourceName);
-  if (!S_ISREG(st.st_mode)) IoError(ESPIPE, SourceName); // the re-parse must be able to seek
-  sourceFd = fd;
-  fileSize = st.st_size;
+  sourceFd = OpenSourceFile(SourceName.c_str(), fileSize);
+  CloseAtFatalEnd(CloseSource);
   windowStart = windowEnd = 0;
   readPos = 0;
   reader_fast::next = reader_fast::limit = base = nullptr;
@@ -125,6 +115,7 @@ void OpenSource() {
 }
 
 void CloseSource() {
+  NoLongerOpen(CloseSource);
   int fd = sourceFd;
   sourceFd = -1;
   CloseFile(fd, SourceName);

@@ -10,8 +10,6 @@ extern std::string SourceName; // the first command-line argument
 extern unsigned char CurChar;  // the lookahead; 0 once the source has ended
 extern int32_t LineNo;         // line of CurChar, counted from 1
 extern int32_t CharPos; // ReadChar calls since last set; in the pre-check, offset of the next byte
-extern int32_t ReparseKind;   // 0 none, 1 an IF rule, 2 a WRITE rule
-extern int32_t ReparseOffset; // where that rule began
 
 void OpenSource();
 void CloseSource();

@@ -4,9 +4,9 @@
 
 #include "kod/output.h"
 #include "kod/templates.h"
+#include "lex/diagnostics.h"
 #include "lex/scanner.h"
-#include "lex/source.h"
-#include "sin/diagnostics.h"
+#include "os/text.h"
 #include "sin/string_pool.h"
 #include "sin/symbols.h"
 
@@ -99,6 +99,10 @@ void Relation() {
   NextToken();
   SimpleExpression();
   EmitCompare();
+  // EmitCompare compares the right value (AX) with the left one (BX), so its flags speak of R
+  // against L. An ordering operator therefore takes the jump of the opposite relation seen from R,
+  // in a template that loads 0 when it is taken: L < R is "not R <= L" (jle), L <= R is "not
+  // R < L" (jl). = and <> read the same from either side.
   switch (op) {
   case kEqual:
     EmitSetJe();
@@ -232,12 +236,7 @@ void StringFactor() {
     return;
   }
   if (TokenCode != kQuote) ExpectedError(LinePrefix() + ": " + TokenText);
-  // The scanner has passed the opening quote and the blanks after it.
-  while (CurChar != '\'' && !AtEndOfSource()) {
-    StrText += static_cast<char>(CurChar);
-    ReadChar();
-  }
-  ReadChar();
+  ScanLiteral(&StrText);
   EmitConcat("_str" + IntText(static_cast<int64_t>(StrConsts.size())));
   StrConsts.push_back(StrText);
   StrText.clear();

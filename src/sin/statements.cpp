@@ -4,14 +4,16 @@
 
 #include "kod/frame.h"
 #include "kod/output.h"
-#include "kod/templates.h"
-#include "lex/cp866.h"
+#include "lex/diagnostics.h"
 #include "lex/scanner.h"
-#include "lex/source.h"
-#include "sin/diagnostics.h"
+#include "os/text.h"
 #include "sin/expressions.h"
 #include "sin/string_pool.h"
 #include "sin/symbols.h"
+
+std::vector<ListEntry> ReadList;
+std::vector<ListEntry> WriteList;
+std::string WriteText;
 
 namespace {
 constexpr Cp866 kIfStart(u8" ;Начало условного оператора IF ");
@@ -27,6 +29,8 @@ constexpr Cp866 kReadEnd(u8" ;Конец оператора READ ");
 constexpr Cp866 kWriteStart(u8" ;Начало оператора WRITE ");
 constexpr Cp866 kWriteEnd(u8" ;Конец оператора WRITE ");
 
+// Some suffixes are misspelt ("Vriable"): they are the compiler's own texts, which its users and
+// their scripts know as they are.
 [[noreturn]] void Fail(const char *suffix) {
   ExpectedError(LinePrefix() + suffix);
 }
@@ -217,7 +221,7 @@ void ReadStatement() {
     NextToken();
   }
   if (TokenCode != kRightParen) Fail(": )");
-  EmitRead(ReadList.size());
+  EmitRead(ReadList);
   ReadList.clear();
   NextToken();
   EmitLine(kReadEnd.view());
@@ -227,13 +231,12 @@ void ReadStatement() {
 void WriteStatement() {
   EmitLine(kWriteStart.view());
   WriteText.clear();
-  size_t count = 0;
   NextToken();
   if (TokenCode != kLeftParen) Fail(": (");
   NextToken();
   while (TokenCode != kRightParen) {
     if (TokenCode == kIdentifier) {
-      count = WriteVarList(count);
+      WriteVarList();
     } else if (TokenCode == kQuote) {
       WriteLiteral();
     } else {
@@ -241,38 +244,32 @@ void WriteStatement() {
     }
     if (TokenCode == kComma) {
       NextToken();
-      count = WriteVarList(count);
+      WriteVarList();
     }
   }
-  EmitWrite(count);
+  EmitWrite(WriteText, MsgConsts.size(), WriteList);
+  if (!WriteText.empty()) MsgConsts.push_back(WriteText);
   WriteList.clear();
   NextToken();
   EmitLine(kWriteEnd.view());
 }
 
 // variables = variable { "," identifier }; the first item is not checked for the identifier code
-size_t WriteVarList(size_t count) {
+void WriteVarList() {
   LookupVariable();
   WriteList.push_back(CurrentVariable());
-  ++count;
   NextToken();
   while (TokenCode == kComma) {
     NextToken();
     if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
     LookupVariable();
     WriteList.push_back(CurrentVariable());
-    ++count;
     NextToken();
   }
-  return count;
 }
 
 // literal = "'" characters "'"; the scanner has passed the opening quote and the blanks after it
 void WriteLiteral() {
-  while (CurChar != '\'' && !AtEndOfSource()) {
-    WriteText += static_cast<char>(CurChar);
-    ReadChar();
-  }
-  ReadChar();
+  ScanLiteral(&WriteText);
   NextToken();
 }

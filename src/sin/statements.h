@@ -3,7 +3,15 @@
 // counting code of FOR, and the READ and WRITE templates.
 #pragma once
 
-#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "kod/templates.h"
+
+// The variables of the READ or WRITE being translated, and the joined literals of the WRITE.
+extern std::vector<ListEntry> ReadList;
+extern std::vector<ListEntry> WriteList;
+extern std::string WriteText;
 
 void TranslateProgram();
 void ProgramBody();
@@ -16,5 +24,5 @@ void ForStatement();
 void RepeatStatement();
 void ReadStatement();
 void WriteStatement();
-size_t WriteVarList(size_t count);
+void WriteVarList();
 void WriteLiteral();

@@ -1,17 +1,12 @@
 #include "sin/string_pool.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
 #include <string_view>
-#include <unistd.h>
 
-#include "driver/runtime.h"
-#include "kod/output.h"
+#include "os/runtime.h"
+#include "os/text.h"
 
 std::vector<std::string> MsgConsts;
 std::vector<std::string> StrConsts;
-std::string WriteText;
 std::string StrText;
 
 namespace {
@@ -56,25 +51,6 @@ void WriteConstants(int out, const char *prefix, const std::vector<std::string> 
   }
 }
 
-// The lines of "out.asm" are all the compiler's own, each ending in CR LF, so a line-by-line copy
-// is a copy of the bytes; the kernel makes it without passing them through this process.
-void CopyRest(int from, off_t offset, int to) {
-  for (;;) {
-    ssize_t n = copy_file_range(from, &offset, to, nullptr, 1 << 30, 0);
-    if (n > 0) continue;
-    if (n == 0) return;
-    if (errno == EINTR) continue;
-    if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) break;
-    IoError(errno, kFinalName);
-  }
-  static char buffer[256 * 1024];
-  for (;;) {
-    size_t n = ReadFileAt(from, buffer, sizeof buffer, offset, kOutName);
-    if (n == 0) return;
-    WriteFile(to, std::string_view(buffer, n), kFinalName);
-    offset += static_cast<off_t>(n);
-  }
-}
 } // namespace
 
 std::string ConstantLines(const std::string &name, const std::string &text) {
@@ -92,11 +68,11 @@ void BuildFinalAssembly() {
   // With no texts to put in, "out1.asm" is "out.asm" line for line: the file is renamed rather
   // than copied, which for a large program saves writing its whole text a second time.
   if (MsgConsts.empty() && StrConsts.empty()) {
-    if (rename(kOutName, kFinalName) != 0) IoError(errno, errno == ENOENT ? kOutName : kFinalName);
+    RenameFile(kOutName, kFinalName);
     return;
   }
-  int in = OpenFile(kOutName, O_RDONLY);
-  int out = OpenFile(kFinalName, O_WRONLY | O_CREAT | O_TRUNC);
+  int in = OpenForReading(kOutName);
+  int out = CreateForWriting(kFinalName);
   // From here on a failure would leave a truncated file; one that could not be opened is untouched.
   SetPartialFile(kFinalName);
 
@@ -111,9 +87,11 @@ void BuildFinalAssembly() {
   WriteConstants(out, "_msg", MsgConsts);
   WriteConstants(out, "_str", StrConsts);
 
-  CopyRest(in, static_cast<off_t>(headLength), out);
+  // The lines of "out.asm" are all the compiler's own, each ending in CR LF, so a line-by-line
+  // copy is a copy of the bytes.
+  CopyRestOfFile(in, static_cast<int64_t>(headLength), kOutName, out, kFinalName);
   CloseFile(in, kOutName);
   CloseFile(out, kFinalName);
   SetPartialFile(nullptr);
-  if (unlink(kOutName) != 0) IoError(errno, kOutName);
+  RemoveFile(kOutName);
 }

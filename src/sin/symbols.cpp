@@ -5,9 +5,9 @@
 
 #include "kod/frame.h"
 #include "kod/output.h"
-#include "lex/cp866.h"
+#include "lex/diagnostics.h"
 #include "lex/scanner.h"
-#include "sin/diagnostics.h"
+#include "os/text.h"
 
 std::string SymTabName[kSymTabSize];
 std::string SymTabType[kSymTabSize];
@@ -15,6 +15,8 @@ int32_t VarCount = 0;
 std::string FoundType;
 
 namespace {
+// These texts, like the "Type Mach:" and "Duplicate variable Name" below, are the compiler's own
+// words as its users know them, odd spelling and grammar included.
 constexpr Cp866 kNotAnIdentifier(u8": Лексема не идентификатор- ");
 constexpr Cp866 kTooManyVariables(u8"Переполнение кол-во переменных больше 210");
 

@@ -1,9 +1,9 @@
 #include "sinreset/precheck.h"
 
-#include "lex/cp866.h"
+#include "lex/diagnostics.h"
 #include "lex/scanner.h"
 #include "lex/source.h"
-#include "sin/diagnostics.h"
+#include "os/text.h"
 #include "sinreset/recovery.h"
 
 namespace {
@@ -13,13 +13,16 @@ constexpr Cp866 kParseErrorBare(u8"Ошибка разбора");
 int checkNesting = 0;
 
 // Each returns only after a successful re-parse; the rule then goes on with its next step.
-void E() {
+// "Ошибка разбора  Expected", without a line number: most rules report so.
+void ParseError() {
   CheckExpectedError(kParseError.str());
 }
-void E0() {
+// "Ошибка разбора Expected" without the blank: a parenthesis left open.
+void UnclosedParenError() {
   CheckExpectedError(kParseErrorBare.str());
 }
-void L(const char *suffix) {
+// "Ошибка в строке N" and what was expected: a rule of the body or the statement level failed.
+void LineError(const char *suffix) {
   CheckExpectedError(LinePrefix() + suffix);
 }
 
@@ -36,12 +39,12 @@ void CheckProgram() {
 void CheckHeader() {
   NextToken();
   if (TokenCode != kProgram) {
-    E();
+    ParseError();
     return;
   }
   NextToken();
   NextToken();
-  if (TokenCode != kSemicolon) E();
+  if (TokenCode != kSemicolon) ParseError();
 }
 
 // var-part = [ VAR var-group ]
@@ -56,7 +59,7 @@ void CheckVarPart() {
 // var-group = identifier { any token } ":" var-type
 void CheckVarGroup() {
   NextToken();
-  if (TokenCode != kIdentifier) E();
+  if (TokenCode != kIdentifier) ParseError();
   while (TokenCode != kColon) NextToken();
   CheckVarType();
 }
@@ -64,18 +67,18 @@ void CheckVarGroup() {
 // var-type = ( INTEGER | STRING ) ";"
 void CheckVarType() {
   NextToken();
-  if (TokenCode != kInteger && TokenCode != kString) E();
+  if (TokenCode != kInteger && TokenCode != kString) ParseError();
   NextToken();
-  if (TokenCode != kSemicolon) E();
+  if (TokenCode != kSemicolon) ParseError();
 }
 
 // body = BEGIN statement-list END "."
 void CheckBody() {
-  if (TokenCode != kBegin) L(": BEGIN ");
+  if (TokenCode != kBegin) LineError(": BEGIN ");
   CheckStatementList();
-  if (TokenCode != kEnd) L(": END ");
+  if (TokenCode != kEnd) LineError(": END ");
   NextToken();
-  if (TokenCode != kPeriod) L(": . ");
+  if (TokenCode != kPeriod) LineError(": . ");
 }
 
 // statement-list = { statement ";" }, ended by END or UNTIL
@@ -83,7 +86,7 @@ void CheckStatementList() {
   NextToken();
   while (TokenCode != kEnd && TokenCode != kUntil) {
     CheckStatement();
-    if (TokenCode != kSemicolon) L(": ; ");
+    if (TokenCode != kSemicolon) LineError(": ; ");
     NextToken();
   }
 }
@@ -113,7 +116,7 @@ void CheckStatement() {
     CheckRepeat();
     break;
   default:
-    L(": Variable identifier ");
+    LineError(": Variable identifier ");
   }
 }
 
@@ -123,20 +126,20 @@ void CheckBodyStatement() {
   if (TokenCode == kBegin) {
     OpenNesting(checkNesting);
     CheckStatementList();
-    if (TokenCode != kEnd) L(": END ");
+    if (TokenCode != kEnd) LineError(": END ");
     NextToken();
-    if (TokenCode != kSemicolon && TokenCode != kElse) L(": ; ");
+    if (TokenCode != kSemicolon && TokenCode != kElse) LineError(": ; ");
     CloseNesting(checkNesting);
   } else {
     CheckStatement();
-    if (TokenCode != kElse && TokenCode != kSemicolon) L(": ; ");
+    if (TokenCode != kElse && TokenCode != kSemicolon) LineError(": ; ");
   }
 }
 
 // assignment = name ":=" expression
 void CheckAssignment() {
   NextToken();
-  if (TokenCode != kAssign) E();
+  if (TokenCode != kAssign) ParseError();
   NextToken();
   CheckOr();
 }
@@ -147,12 +150,12 @@ void CheckIfElse() {
   ReparseOffset = static_cast<int32_t>(static_cast<uint32_t>(CharPos) - 1u);
   ReparseKind = 1;
   CheckExpression();
-  if (TokenCode != kThen) E();
+  if (TokenCode != kThen) ParseError();
   CheckBodyStatement();
   if (TokenCode == kElse) {
     CheckBodyStatement();
   } else {
-    E();
+    ParseError();
   }
   CloseNesting(checkNesting);
 }
@@ -162,7 +165,7 @@ void CheckIfThen() {
   OpenNesting(checkNesting);
   ReparseKind = 0;
   CheckExpression();
-  if (TokenCode != kThen) E();
+  if (TokenCode != kThen) ParseError();
   CheckBodyStatement();
   CloseNesting(checkNesting);
 }
@@ -170,19 +173,19 @@ void CheckIfThen() {
 // read = READ "(" name { "," name } ")"
 void CheckRead() {
   NextToken();
-  if (TokenCode != kLeftParen) E();
+  if (TokenCode != kLeftParen) ParseError();
   NextToken();
-  if (TokenCode != kIdentifier) E();
+  if (TokenCode != kIdentifier) ParseError();
   NextToken();
   while (TokenCode == kComma) {
     NextToken();
     if (TokenCode == kIdentifier) {
       NextToken();
     } else {
-      E();
+      ParseError();
     }
   }
-  if (TokenCode != kRightParen) E();
+  if (TokenCode != kRightParen) ParseError();
   NextToken();
 }
 
@@ -191,13 +194,13 @@ void CheckWrite() {
   ReparseOffset = CharPos;
   ReparseKind = 2;
   NextToken();
-  if (TokenCode != kLeftParen) E();
+  if (TokenCode != kLeftParen) ParseError();
   NextToken();
   while (TokenCode != kRightParen) {
     if (TokenCode == kIdentifier) {
       NextToken();
     } else {
-      E();
+      ParseError();
     }
     if (TokenCode == kComma) NextToken();
   }
@@ -212,11 +215,10 @@ void CheckWriteItems() {
     if (TokenCode == kIdentifier) {
       NextToken();
     } else if (TokenCode == kQuote) {
-      while (CurChar != '\'' && !AtEndOfSource()) ReadChar();
-      ReadChar();
+      ScanLiteral(nullptr);
       NextToken();
     } else {
-      E();
+      ParseError();
     }
     if (TokenCode == kComma) NextToken();
   }
@@ -226,7 +228,7 @@ void CheckWriteItems() {
 void CheckWhile() {
   OpenNesting(checkNesting);
   CheckExpression();
-  if (TokenCode != kDo) E();
+  if (TokenCode != kDo) ParseError();
   CheckBodyStatement();
   CloseNesting(checkNesting);
 }
@@ -235,15 +237,15 @@ void CheckWhile() {
 void CheckFor() {
   OpenNesting(checkNesting);
   NextToken();
-  if (TokenCode != kIdentifier) E();
+  if (TokenCode != kIdentifier) ParseError();
   NextToken();
-  if (TokenCode != kAssign) E();
-  NextToken();
-  CheckOr();
-  if (TokenCode != kTo) E();
+  if (TokenCode != kAssign) ParseError();
   NextToken();
   CheckOr();
-  if (TokenCode != kDo) E();
+  if (TokenCode != kTo) ParseError();
+  NextToken();
+  CheckOr();
+  if (TokenCode != kDo) ParseError();
   CheckBodyStatement();
   CloseNesting(checkNesting);
 }
@@ -252,7 +254,7 @@ void CheckFor() {
 void CheckRepeat() {
   OpenNesting(checkNesting);
   CheckStatementList();
-  if (TokenCode != kUntil) E();
+  if (TokenCode != kUntil) ParseError();
   CheckExpression();
   CloseNesting(checkNesting);
 }
@@ -337,12 +339,12 @@ void CheckFactor() {
     OpenNesting(checkNesting);
     NextToken();
     CheckOr();
-    if (TokenCode != kRightParen) E0();
+    if (TokenCode != kRightParen) UnclosedParenError();
     NextToken();
     CloseNesting(checkNesting);
   } else if (TokenCode == kIdentifier || TokenCode == kNumber) {
     NextToken();
   } else {
-    E();
+    ParseError();
   }
 }

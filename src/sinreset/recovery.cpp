@@ -1,13 +1,17 @@
 #include "sinreset/recovery.h"
 
-#include "driver/runtime.h"
-#include "lex/cp866.h"
+#include "lex/diagnostics.h"
 #include "lex/scanner.h"
 #include "lex/source.h"
-#include "sin/diagnostics.h"
+#include "os/runtime.h"
+#include "os/text.h"
 #include "sinreset/precheck.h"
 
+int32_t ReparseKind = 0;
+int32_t ReparseOffset = 0;
+
 namespace {
+// "попытаеться" and "аналитор" are the compiler's own spellings, kept as its users know them.
 constexpr Cp866 kRetry(u8"Синтаксический анализатор попытаеться разобрать это правило еще раз.");
 constexpr Cp866 kRefused(u8"Данное правило не подлежит повторному разбору.");
 constexpr Cp866 kReparsed(u8"Синтаксический аналитор удачно разобрал правило.");

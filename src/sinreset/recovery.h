@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <string>
 
+// Where the IF or WRITE being checked began, so that an error in it can parse it again.
+extern int32_t ReparseKind;   // 0 none, 1 an IF rule, 2 a WRITE rule
+extern int32_t ReparseOffset; // the reader's CharPos there
+
 void RunPrecheck();
 void CheckReport(const std::string &message);
 void CheckError(const std::string &message);

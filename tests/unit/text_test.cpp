@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "kod/output.h"
+#include "os/text.h"
 #include "sin/string_pool.h"
 
 TEST(IntText, DecimalWithSignAndNoPadding) {

@@ -9,7 +9,7 @@
 
 #include "driver/driver.h"
 #include "kod/output.h"
-#include "lex/cp866.h"
+#include "os/text.h"
 #include "sin/statements.h"
 #include "source_fixture.h"
 

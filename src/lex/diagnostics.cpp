@@ -1,9 +1,8 @@
-#include "sin/diagnostics.h"
+#include "lex/diagnostics.h"
 
-#include "driver/runtime.h"
-#include "kod/output.h"
-#include "lex/cp866.h"
 #include "lex/source.h"
+#include "os/runtime.h"
+#include "os/text.h"
 
 namespace {
 constexpr Cp866 kErrorInLine(u8"Ошибка в строке ");
@@ -17,10 +16,10 @@ void ReportError(const std::string &message) {
   WriteConsole("\r\n\aError: " + message + ".\r\n");
 }
 
+// The source and, in the translating pass, "out.asm" with what was written of it.
 void FatalError(const std::string &message) {
   ReportError(message);
-  if (SourceIsOpen()) CloseSource();
-  if (OutputIsOpen()) CloseOutput();
+  CloseOpenFiles();
   WaitForEnter();
   EndRun(1);
 }

@@ -1,5 +1,7 @@
-// The translator's one way of failing: the first error is printed, the open files are closed, the
-// user presses Enter, and the run ends. The scanner's two errors take the same road in either pass.
+// The one way a run fails on the program it reads: the error line, with the line number the reader
+// keeps; then the open files are closed, the user presses Enter, and the run ends. The scanner's
+// two errors and every error of the translating pass take this road; the pre-check prints the same
+// line and decides for itself what follows.
 #pragma once
 
 #include <string>

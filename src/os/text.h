@@ -1,11 +1,16 @@
-// Russian texts of the compiler are kept in code page 866, the console's code page. They are
-// written in the sources as UTF-8 and turned into CP866 bytes while the compiler itself is being
-// compiled.
+// Texts that every module builds: the decimal text of a number, and the Russian texts of the
+// compiler, kept in code page 866, the console's code page. Those are written in the sources as
+// UTF-8 and turned into CP866 bytes while the compiler itself is being compiled.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+// Line numbers in messages, label numbers and the numbers in constant names: no sign for zero or
+// more, no padding.
+std::string IntText(int64_t value);
 
 namespace cp866_detail {
 // Called only for a character that has no CP866 form: calling it makes the conversion fail to

@@ -1,0 +1,9 @@
+#include "os/text.h"
+
+#include <charconv>
+
+std::string IntText(int64_t value) {
+  char digits[24];
+  auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return std::string(digits, end);
+}
