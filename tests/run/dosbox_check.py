@@ -57,7 +57,7 @@ call RUN.BAT
 exit
 """
 RUNNER_BUDGET = 5_000_000  # instructions, as for the semantic tests: a hang there fails in seconds too
-STARTUP = 10  # seconds DOSBox may take to start, on top of the bound of the first program
+STARTUP = 20  # seconds DOSBox may take to start and to end
 
 
 def build(compiler, source, work):
@@ -75,33 +75,43 @@ def run_dosbox(dosbox, tmp, folder, names, per_program):
     """Runs the programs in one DOSBox session, in order, until one of them hangs.
 
     Returns (the programs that ended, the one that hung or None, an error text or None)."""
-    batch = "".join(f"{name} > {name}.OUT\r\necho end > {name}.END\r\n" for name in names)
+    # A mark when the batch starts, so that DOSBox's own start does not count against a program.
+    batch = "echo start > BATCH.END\r\n"
+    batch += "".join(f"{name} > {name}.OUT\r\necho end > {name}.END\r\n" for name in names)
     (folder / "RUN.BAT").write_bytes(batch.encode("ascii"))
     config = Path(tmp) / "dosbox.conf"
     config.write_text(CONFIG.format(folder=folder))
     env = dict(os.environ, SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy", HOME=tmp)
+    (folder / "BATCH.END").unlink(missing_ok=True)
     with open(Path(tmp) / "dosbox.log", "wb") as log:
         proc = subprocess.Popen(
             [dosbox, "-conf", str(config), "-noconsole"], env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log
         )
-        ended = 0
-        deadline = time.monotonic() + STARTUP + per_program
+        marks = ["BATCH"] + names
+        ended = 0  # marks seen
+        deadline = time.monotonic() + STARTUP
         try:
-            while ended < len(names):
-                if (folder / f"{names[ended]}.END").exists():
+            while ended < len(marks):
+                if (folder / f"{marks[ended]}.END").exists():
                     ended += 1
                     deadline = time.monotonic() + per_program
                 elif proc.poll() is not None:
                     break
                 elif time.monotonic() > deadline:
-                    return names[:ended], names[ended], None
+                    if ended == 0:
+                        return [], None, f"DOSBox did not start the batch file within {STARTUP} s"
+                    return names[: ended - 1], names[ended - 1], None
                 else:
                     time.sleep(0.05)
-            code = proc.wait(timeout=STARTUP)
+            try:
+                code = proc.wait(timeout=STARTUP)
+            except subprocess.TimeoutExpired:
+                return names[: max(ended - 1, 0)], None, f"DOSBox did not end within {STARTUP} s of the last program"
         finally:
             if proc.poll() is None:
                 proc.kill()
                 proc.wait()
+    ended = max(ended - 1, 0)
     if code != 0:
         return names[:ended], None, f"DOSBox exit code {code}: {(Path(tmp) / 'dosbox.log').read_bytes()[-500:]!r}"
     return names[:ended], None, None
