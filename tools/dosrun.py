@@ -1,11 +1,12 @@
 #!/usr/bin/python3
-"""Runs a DOS .COM program on the unicorn CPU emulator with the few DOS services pas2asm needs.
+"""Runs a DOS .EXE program on the unicorn CPU emulator with the few DOS services pas2asm needs.
 
 Run it with /usr/bin/python3: Debian's python3-unicorn lives there, and another python3 first on
 PATH may not see it.
 
-The machine: the program's segment (PSP at offset 0, image at 0100h) is CS = DS = ES = SS, with
-SP = FFFEh and a word 0 on the stack, as DOS starts a .COM. Interrupt 21h offers:
+The machine loads the .EXE as DOS does: the PSP at one segment, the image from the next paragraph
+on, every relocation increased by that paragraph, CS:IP and SS:SP from the header (each segment
+relative to the image), DS = ES = the PSP, and memory up to A000h free. Interrupt 21h offers:
 
   AH=02h  write the character in DL to standard output (AL := DL, as DOS does)
   AH=09h  write the text at DS:DX up to its "$" to standard output (AL := "$")
@@ -30,18 +31,20 @@ program wrote before it:
       (a read from another handle, a "$"-text without "$" before the end of the segment)
   67  a CPU fault: divide error, invalid instruction, unmapped memory, execution outside the
       program's code
-  68  a write into the program's code
+  68  the program overwrites its own image: any write into its code, or a push (or call) whose
+      word lands in its data, which happens when the stack lies inside the image
   69  the instruction budget is used up (a hang)
   70  only with --check-stack: at 4Ch the stack pointer is not where it started
 
-The program's code: when the image starts with "jmp near" (E9 rel16), as the images made by
-masm2nasm.py do, the code is that jump and everything from its target to the end of the image; the
-bytes in between are data. --code START:END (hex offsets, END exclusive) sets it by hand; an image
-without the jump and without --code has no protected code.
+The program's code is the part of the image in front of the segment that its relocations point
+at: in the small model that masm2nasm.py builds, the one relocated word is the operand of
+"mov AX, @Data", DGROUP's paragraph, and the code (_TEXT) lies before it. An image with no
+relocation is code throughout.
 """
 
 import argparse
 import io
+import struct
 import sys
 
 try:
@@ -71,14 +74,22 @@ EXIT_USAGE = 64
 EXIT_RETURN_CODE = 65
 EXIT_SERVICE = 66
 EXIT_FAULT = 67
-EXIT_CODE_WRITE = 68
+EXIT_IMAGE_WRITE = 68
 EXIT_BUDGET = 69
 EXIT_STACK = 70
 
-SEGMENT = 0x1000  # where the PSP lies; any paragraph in conventional memory would do
-BASE = SEGMENT * 16
-START_SP = 0xFFFE
+# The image follows the 256 bytes of the PSP. Unicorn 2 reports IP wrongly inside memory hooks
+# unless CS is a multiple of 1000h, so the image (and _TEXT with it) starts at such a segment.
+LOAD_SEGMENT = 0x1000
+PSP_SEGMENT = LOAD_SEGMENT - 0x10
+MEMORY_TOP = 0xA000  # the first paragraph after the memory DOS gives the program
+MEMORY_SIZE = 0x110000  # what a real-mode address can reach
 DEFAULT_BUDGET = 50_000_000
+
+# First bytes of the instructions that write to the stack: push of a segment register, pusha,
+# push of a constant, call far, pushf, enter, call near (after any prefix bytes).
+STACK_WRITES = {0x06, 0x0E, 0x16, 0x1E, 0x60, 0x68, 0x6A, 0x9A, 0x9C, 0xC8, 0xE8} | set(range(0x50, 0x58))
+PREFIXES = (0x26, 0x2E, 0x36, 0x3E, 0x66, 0x67)
 
 EXCEPTIONS = {
     0: "divide error",
@@ -129,9 +140,40 @@ class ConsoleInput:
         return chunk
 
 
+class LoadError(Exception):
+    pass
+
+
+class Exe:
+    """The parts of an .EXE file that loading it takes; load_exe() checks them."""
+
+    def __init__(self, data):
+        if len(data) < 28 or data[:2] not in (b"MZ", b"ZM"):
+            raise LoadError("not an .EXE file (no MZ header)")
+        (last, pages, count, header, self.beyond, _, self.ss, self.sp, _, self.ip, self.cs,
+         table) = struct.unpack_from("<12H", data, 2)
+        size = pages * 512 - (512 - last) % 512
+        if not header * 16 < size <= len(data) or table + 4 * count > header * 16:
+            raise LoadError("the header does not fit the file")
+        self.image = data[header * 16 : size]
+        # Each entry is offset, then segment; the list keeps them as (segment, offset).
+        self.relocations = [struct.unpack_from("<2H", data, table + 4 * i)[::-1] for i in range(count)]
+        for seg, off in self.relocations:
+            if seg * 16 + off + 2 > len(self.image):
+                raise LoadError(f"relocation {seg:04X}:{off:04X}h outside the image")
+        self.paragraphs = (len(self.image) + 15) // 16 + self.beyond
+        if LOAD_SEGMENT + self.paragraphs > MEMORY_TOP:
+            raise LoadError(f"the program needs {self.paragraphs * 16} bytes of memory, more than DOS has")
+        if self.relocations:
+            seg, off = self.relocations[0]
+            self.code_end = min(struct.unpack_from("<H", self.image, seg * 16 + off)[0] * 16, len(self.image))
+        else:
+            self.code_end = len(self.image)
+
+
 class Machine:
-    def __init__(self, image, stdin_data, budget, code_range, check_stack, sink=None):
-        self.image = image
+    def __init__(self, exe, stdin_data, budget, check_stack, sink=None):
+        self.exe = exe
         self.input = ConsoleInput(stdin_data)
         self.budget = budget
         self.check_stack = check_stack
@@ -139,17 +181,28 @@ class Machine:
         self.sink = sink  # a binary stream that gets the output as it is written, or None
         self.stop = None
         self.uc = uc = Uc(UC_ARCH_X86, UC_MODE_16)
-        uc.mem_map(0, 0x110000)
+        uc.mem_map(0, MEMORY_SIZE)
         psp = bytearray(0x100)
-        psp[0:2] = b"\xcd\x20"  # int 20h, where a RET from the entry would go
-        psp[2:4] = (0xA000).to_bytes(2, "little")  # first segment after the program's memory
+        psp[0:2] = b"\xcd\x20"  # int 20h, where a far return to PSP:0 would go
+        psp[2:4] = MEMORY_TOP.to_bytes(2, "little")
         psp[0x80] = 0
         psp[0x81] = 0x0D
-        uc.mem_write(BASE, bytes(psp))
-        uc.mem_write(BASE + 0x100, image)
-        uc.mem_write(BASE + START_SP, b"\x00\x00")
-        for reg in (UC_X86_REG_CS, UC_X86_REG_DS, UC_X86_REG_ES, UC_X86_REG_SS):
-            uc.reg_write(reg, SEGMENT)
+        uc.mem_write(PSP_SEGMENT * 16, bytes(psp))
+        image = bytearray(exe.image)
+        for seg, off in exe.relocations:
+            at = seg * 16 + off
+            word = (int.from_bytes(image[at : at + 2], "little") + LOAD_SEGMENT) & 0xFFFF
+            image[at : at + 2] = word.to_bytes(2, "little")
+        self.base = base = LOAD_SEGMENT * 16
+        uc.mem_write(base, bytes(image))
+        for reg, value in (
+            (UC_X86_REG_CS, LOAD_SEGMENT + exe.cs),
+            (UC_X86_REG_SS, LOAD_SEGMENT + exe.ss),
+            (UC_X86_REG_SP, exe.sp),
+            (UC_X86_REG_DS, PSP_SEGMENT),
+            (UC_X86_REG_ES, PSP_SEGMENT),
+        ):
+            uc.reg_write(reg, value)
         for reg in (
             UC_X86_REG_AX,
             UC_X86_REG_BX,
@@ -160,27 +213,18 @@ class Machine:
             UC_X86_REG_BP,
         ):
             uc.reg_write(reg, 0)
-        uc.reg_write(UC_X86_REG_SP, START_SP)
         self.error = None  # an exception raised inside a hook, re-raised after the run
         uc.hook_add(UC_HOOK_INTR, self.guarded(self.on_interrupt))
-        self.code_range = code_range
-        for start, end in code_range:
-            uc.hook_add(
-                UC_HOOK_MEM_WRITE, self.guarded(self.on_code_write), begin=BASE + start, end=BASE + end - 1
-            )
-        if code_range:
-            # Execution anywhere but in the code: hooks on the gaps only, so that ordinary
+        code_end = base + exe.code_end
+        image_end = base + len(image)
+        if exe.code_end:
+            uc.hook_add(UC_HOOK_MEM_WRITE, self.guarded(self.on_code_write), begin=base, end=code_end - 1)
+            # Execution anywhere but in the code: hooks on the rest only, so that ordinary
             # execution pays nothing for the check.
-            inside = sorted(code_range)
-            gaps = []
-            prev = 0
-            for start, end in inside:
-                if start > prev:
-                    gaps.append((prev, start))
-                prev = max(prev, end)
-            gaps.append((prev, 0x10000))
-            for start, end in gaps:
-                uc.hook_add(UC_HOOK_CODE, self.guarded(self.on_stray), begin=BASE + start, end=BASE + end - 1)
+            uc.hook_add(UC_HOOK_CODE, self.guarded(self.on_stray), begin=0, end=base - 1)
+            uc.hook_add(UC_HOOK_CODE, self.guarded(self.on_stray), begin=code_end, end=MEMORY_SIZE - 1)
+        if image_end > code_end:
+            uc.hook_add(UC_HOOK_MEM_WRITE, self.guarded(self.on_data_write), begin=code_end, end=image_end - 1)
 
     # -- helpers --
 
@@ -221,37 +265,64 @@ class Machine:
 
     # -- hooks --
 
+    def instruction(self):
+        """(CS:IP, the first bytes of the instruction being executed)."""
+        cs, ip = self.reg(UC_X86_REG_CS), self.ip()
+        return cs, ip, bytes(self.uc.mem_read(cs * 16 + ip, 4))
+
     def on_code_write(self, uc, access, address, size, value, data):
-        off = address - BASE
+        cs, ip, _ = self.instruction()
         self.halt(
-            EXIT_CODE_WRITE,
-            f"write of {size} byte(s) into the program's code at {off:04X}h "
-            f"(instruction at {self.ip():04X}h)",
+            EXIT_IMAGE_WRITE,
+            f"write of {size} byte(s) into the program's code at {address - self.base:04X}h "
+            f"(instruction at {cs:04X}:{ip:04X}h)",
         )
 
+    def on_data_write(self, uc, access, address, size, value, data):
+        # Variables are written all the time; only a write by an instruction that pushes is a
+        # stack that has run into (or was placed inside) the image. A push writes at most 16
+        # bytes below SS:SP, which unicorn still shows as it was before the instruction.
+        offset = address - self.reg(UC_X86_REG_SS) * 16
+        if not 0 < (self.reg(UC_X86_REG_SP) - offset) % 0x10000 <= 16 or not 0 <= offset < 0x10000:
+            return
+        cs, ip, code = self.instruction()
+        i = 0
+        while i < 3 and code[i] in PREFIXES:
+            i += 1
+        op = code[i]
+        pushes = op in STACK_WRITES or (op == 0xFF and (code[i + 1] >> 3) & 7 in (2, 3, 6))
+        if pushes:
+            offset = address - self.base - self.exe.code_end
+            self.halt(
+                EXIT_IMAGE_WRITE,
+                f"push into the program's image: {size} byte(s) at DGROUP:{offset:04X}h, "
+                f"SS:SP = {self.reg(UC_X86_REG_SS):04X}:{self.reg(UC_X86_REG_SP):04X}h "
+                f"(instruction at {cs:04X}:{ip:04X}h): the stack lies inside the image",
+            )
+
     def on_stray(self, uc, address, size, data):
-        self.halt(EXIT_FAULT, f"CPU fault: execution outside the program's code at {address - BASE:04X}h")
+        self.halt(EXIT_FAULT, f"CPU fault: execution outside the program's code at linear {address:05X}h")
 
     def on_interrupt(self, uc, intno, data):
-        ip = self.ip()
-        before = bytes(uc.mem_read(BASE + ((ip - 2) & 0xFFFF), 2))
-        software = before == bytes([0xCD, intno]) and not (intno == 0 and self.is_division(ip))
-        if intno == 3 and not software and uc.mem_read(BASE + ((ip - 1) & 0xFFFF), 1) == b"\xcc":
+        cs, ip = self.reg(UC_X86_REG_CS), self.ip()
+        before = bytes(uc.mem_read(cs * 16 + ((ip - 2) & 0xFFFF), 2))
+        software = before == bytes([0xCD, intno]) and not (intno == 0 and self.is_division(cs, ip))
+        if intno == 3 and not software and uc.mem_read(cs * 16 + ((ip - 1) & 0xFFFF), 1) == b"\xcc":
             software = True
         if not software:
             name = EXCEPTIONS.get(intno, f"exception {intno}")
-            self.halt(EXIT_FAULT, f"CPU fault: {name} at {ip:04X}h")
+            self.halt(EXIT_FAULT, f"CPU fault: {name} at {cs:04X}:{ip:04X}h")
             return
         at = (ip - 2) & 0xFFFF
         if intno != 0x21:
-            self.halt(EXIT_SERVICE, f"unsupported interrupt {intno:02X}h at {at:04X}h")
+            self.halt(EXIT_SERVICE, f"unsupported interrupt {intno:02X}h at {cs:04X}:{at:04X}h")
             return
         self.dos(at)
 
-    def is_division(self, ip):
-        code = bytes(self.uc.mem_read(BASE + ip, 4))
+    def is_division(self, cs, ip):
+        code = bytes(self.uc.mem_read(cs * 16 + ip, 4))
         i = 0
-        while i < 3 and code[i] in (0x26, 0x2E, 0x36, 0x3E, 0x66, 0x67):
+        while i < 3 and code[i] in PREFIXES:
             i += 1
         return code[i] in (0xF6, 0xF7) and (code[i + 1] >> 3) & 7 in (6, 7)
 
@@ -292,10 +363,10 @@ class Machine:
             self.set_carry(False)
         elif ah == 0x4C:
             sp = self.reg(UC_X86_REG_SP)
-            if self.check_stack and sp != START_SP:
+            if self.check_stack and sp != self.exe.sp:
                 self.halt(
                     EXIT_STACK,
-                    f"stack not balanced at the exit: SP={sp:04X}h, the program started with {START_SP:04X}h",
+                    f"stack not balanced at the exit: SP={sp:04X}h, the program started with {self.exe.sp:04X}h",
                 )
             elif al != 0:
                 self.halt(EXIT_RETURN_CODE, f"program ended with return code {al}")
@@ -308,10 +379,13 @@ class Machine:
 
     def run(self):
         try:
-            self.uc.emu_start(0x100, 0xFFFFFFFF, count=self.budget)
+            # In 16-bit mode unicorn takes the start as a linear address.
+            start = (LOAD_SEGMENT + self.exe.cs) * 16 + self.exe.ip
+            self.uc.emu_start(start, 0xFFFFFFFF, count=self.budget)
         except UcError as e:
             if self.stop is None:
-                self.stop = Stop(EXIT_FAULT, f"CPU fault: {e} at {self.ip():04X}h")
+                cs, ip = self.reg(UC_X86_REG_CS), self.ip()
+                self.stop = Stop(EXIT_FAULT, f"CPU fault: {e} at {cs:04X}:{ip:04X}h")
         if self.error is not None:
             raise self.error
         if self.stop is None:
@@ -322,33 +396,16 @@ class Machine:
         return self.stop
 
 
-def code_range_of(image):
-    if len(image) >= 3 and image[0] == 0xE9:
-        target = (0x103 + int.from_bytes(image[1:3], "little")) & 0xFFFF
-        end = 0x100 + len(image)
-        if 0x103 <= target < end:
-            return [(0x100, 0x103), (target, end)]
-    return []
-
-
-def parse_range(text):
-    try:
-        start, end = (int(x, 16) for x in text.split(":"))
-    except ValueError:
-        raise argparse.ArgumentTypeError("expected START:END in hex")
-    if not 0 <= start < end <= 0x10000:
-        raise argparse.ArgumentTypeError("expected 0 <= START < END <= 10000")
-    return (start, end)
-
-
-def run(image, stdin_data=b"", budget=DEFAULT_BUDGET, code_range=None, check_stack=False, sink=None):
-    """Runs the image; returns (exit code, output bytes, message).
+def run(exe_file, stdin_data=b"", budget=DEFAULT_BUDGET, check_stack=False, sink=None):
+    """Runs the bytes of an .EXE file; returns (exit code, output bytes, message).
 
     stdin_data is the input as bytes or a binary stream read line by line; sink, when given, gets
     the output while the program runs."""
-    if code_range is None:
-        code_range = code_range_of(image)
-    machine = Machine(image, stdin_data, budget, code_range, check_stack, sink)
+    try:
+        exe = Exe(exe_file)
+    except LoadError as e:
+        return EXIT_USAGE, b"", f"cannot load the program: {e}"
+    machine = Machine(exe, stdin_data, budget, check_stack, sink)
     stop = machine.run()
     if sink is not None:
         sink.flush()
@@ -357,14 +414,13 @@ def run(image, stdin_data=b"", budget=DEFAULT_BUDGET, code_range=None, check_sta
 
 def main(argv):
     ap = argparse.ArgumentParser(
-        description="Run a DOS .COM program on an emulated CPU.",
+        description="Run a DOS .EXE program on an emulated CPU.",
         epilog="Exit codes: 0 ok, 64 usage/load, 65 return code not 0, 66 unsupported "
-        "interrupt or service, 67 CPU fault, 68 write into code, 69 budget, 70 stack.",
+        "interrupt or service, 67 CPU fault, 68 write into the image, 69 budget, 70 stack.",
     )
-    ap.add_argument("program", help="the .COM file")
+    ap.add_argument("program", help="the .EXE file")
     ap.add_argument("--input", help="file read by int 21h/3Fh (default: standard input)")
     ap.add_argument("--budget", type=int, default=DEFAULT_BUDGET, help="instructions before it counts as a hang")
-    ap.add_argument("--code", type=parse_range, action="append", help="protected code range START:END (hex)")
     ap.add_argument("--check-stack", action="store_true", help="fail when SP at the exit differs from the start")
     try:
         args = ap.parse_args(argv)
@@ -375,15 +431,12 @@ def main(argv):
         return EXIT_USAGE
     try:
         with open(args.program, "rb") as f:
-            image = f.read()
+            exe_file = f.read()
         stdin_data = open(args.input, "rb") if args.input is not None else sys.stdin.buffer
     except OSError as e:
         print(f"dosrun: {e.filename}: {e.strerror}", file=sys.stderr)
         return EXIT_USAGE
-    if not image or len(image) > 0xFF00 - 0x100:
-        print(f"dosrun: {args.program}: not a .COM image of 1 to {0xFE00} bytes", file=sys.stderr)
-        return EXIT_USAGE
-    code, _, message = run(image, stdin_data, args.budget, args.code, args.check_stack, sys.stdout.buffer)
+    code, _, message = run(exe_file, stdin_data, args.budget, args.check_stack, sys.stdout.buffer)
     if message:
         print(f"dosrun: {message}", file=sys.stderr)
     return code

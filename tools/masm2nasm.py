@@ -1,19 +1,23 @@
 #!/usr/bin/env python3
-"""Strict translator from the MASM subset that pas2asm writes into NASM source for a flat .COM.
+"""Strict translator from the MASM subset that pas2asm writes into NASM source for a DOS .EXE.
 
 Only the forms that the compiler's output uses are known; every other line is an error that names
 the line, so that a slip in the compiler's templates cannot be papered over by a guess.
 
-Layout of the .COM that the NASM text describes:
+The NASM text describes the whole .EXE file, as a MASM assembler and linker would make it for the
+small model (nasm -f bin writes it as it stands):
 
-    0100h  jmp near <entry>      three bytes, E9 rel16
-    0103h  the data segment       every line of .data, in source order
-    ....   the code segment       every line of .code, from the entry label on, to the image end
+    the MZ header     its fields computed by NASM from the labels below, and one relocation for
+                      every "mov reg, @Data"
+    _TEXT             every line of .code, at the first paragraph of the image (CS = its start)
+    DGROUP            every line of .data, from the next paragraph on, in source order; then, not
+                      stored in the file, the stack of ".stack N" (SS = DGROUP, SP = its end)
 
-DS = ES = CS in a .COM, so the segment set-up "mov AX, @Data" becomes "mov ax, cs": the data that
-MASM would put into DGROUP lives in the program's one segment, and all offsets are taken in it.
-The runner (dosrun.py) finds the start of the code from the leading jump and protects everything
-from there to the end of the image against writes.
+Offsets are taken in the segment a name lies in: a variable's address is its distance from the
+start of DGROUP, so code and data may each fill 64 KiB. "mov AX, @Data" loads DGROUP's paragraph
+in the image, to which DOS (or dosrun.py) adds the segment where the image was loaded; it is
+assembled as "mov ax, imm16" (B8+r iw), so the relocated word is the byte after the label that
+NASM puts in front of it. assemble() refuses an image whose code or DGROUP passes 64 KiB.
 
 MASM rules kept here:
   * names are case-insensitive (Result and result are one symbol); NASM sees them lower-cased with
@@ -27,16 +31,20 @@ MASM rules kept here:
   * a label defined inside a PROC is local to it (MASM 6 scopes such labels), so a jump to it
     from elsewhere is refused;
   * ".386" after ".model small" keeps 16-bit segments (the other order would make 32-bit ones and
-    is refused); lines after "end" are ignored.
+    is refused); lines after "end" are ignored;
+  * ".stack N" gives the program its stack; a program without one would start with SS:SP =
+    0000:0000 and is refused. N is taken in whole paragraphs (16 to 65536 bytes).
 """
 
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
 
 MAX_LINE = 512
+SEGMENT_LIMIT = 0x10000
 
 REG8 = {"al", "ah", "bl", "bh", "cl", "ch", "dl", "dh"}
 REG16 = {"ax", "bx", "cx", "dx", "si", "di", "bp", "sp"}
@@ -193,11 +201,12 @@ class Mem:
         self.ptr = ptr
         self.seg = seg
         self.size = None  # filled in by resolve()
+        self.address = None  # the NASM expression of sym's offset, filled in by resolve()
 
     def nasm(self, with_size=True):
         parts = []
         if self.sym:
-            parts.append(nasm_name(self.sym))
+            parts.append(self.address)
         if self.index:
             parts.append(self.index)
         if self.disp or not parts:
@@ -214,9 +223,10 @@ class Imm:
         self.value = value  # int, or None for a symbolic value (an address or an equate)
         self.sym = sym
         self.size = None
+        self.address = None  # filled in by resolve()
 
     def nasm(self):
-        return str(self.value) if self.sym is None else nasm_name(self.sym)
+        return str(self.value) if self.sym is None else self.address
 
 
 class Label:
@@ -233,6 +243,19 @@ class AtData:
 
 def nasm_name(sym):
     return "$" + sym
+
+
+# Names of the NASM text's own labels. A MASM name has no dot, and _text and dgroup are refused
+# as names (RESERVED_SEGMENT_NAMES), so none of these can meet a name of the program.
+HEADER = "$mz.header"
+CODE = "$_text"
+DGROUP = "$dgroup"
+IMAGE_END = "$image.end"
+
+
+def address(sym, kind):
+    """A name's offset in its own segment: NASM labels are offsets in the file."""
+    return f"{nasm_name(sym)}-{DGROUP if kind[0] == 'data' else CODE}"
 
 
 def nasm_bytes(text):
@@ -283,10 +306,10 @@ class Translator:
         self.cpu_seen = False
         self.open_proc = None
         self.entry = None
-        self.first_code_label = None
-        self.code_started = False
         self.last_data_label = None
         self.data_offset = 0  # bytes of data so far, for "$ - name"
+        self.stack = None  # bytes of ".stack N"
+        self.relocations = []  # NASM labels in front of the "mov reg, @Data" lines
 
     # -- helpers --
 
@@ -366,6 +389,17 @@ class Translator:
             if self.open_proc:
                 self.fail(line, f"procedure {self.open_proc} is not closed")
             self.section = d[1:]
+        elif d == ".stack":
+            if not self.model_seen or self.stack is not None or self.open_proc:
+                self.fail(line, ".stack needs .model small before it, outside a procedure, once")
+            if len(toks) != 2 or toks[1].kind != "number":
+                self.fail(line, ".stack takes its size in bytes")
+            size = toks[1].value
+            if size % 16 or not 16 <= size <= SEGMENT_LIMIT:
+                self.fail(line, "stack size must be whole paragraphs, 16 to 65536 bytes")
+            self.stack = size
+            # The directive opens the stack segment and closes it again: no line belongs to it.
+            self.section = None
         else:
             self.fail(line, f"unknown directive {toks[0].text}")
 
@@ -463,8 +497,6 @@ class Translator:
         self.open_proc = None
 
     def code_label(self, line, low):
-        if self.first_code_label is None and not self.code_started:
-            self.first_code_label = low
         self.code_out.append((line.lineno, f"{nasm_name(low)}:"))
 
     def code(self, line, toks):
@@ -498,13 +530,11 @@ class Translator:
         if any(not op for op in operands):
             self.fail(line, "empty operand")
         parsed = [self.parse_operand(line, op, mnemonic in BRANCH) for op in operands]
-        self.code_started = True
         slot = len(self.code_out)
         self.code_out.append((line.lineno, None))
         self.pending.append((slot, line, mnemonic, parsed, self.open_proc))
 
     def emit_code(self, line, text):
-        self.code_started = True
         self.code_out.append((line.lineno, text))
 
     def parse_operand(self, line, toks, branch):
@@ -575,6 +605,7 @@ class Translator:
                 self.fail(line, f"undefined symbol {sym}")
             if kind[0] == "data":
                 op = Mem(sym=sym, ptr=ptr)
+                op.address = address(sym, kind)
             elif kind[0] == "equ" and ptr is None:
                 op = Imm(value=kind[1])
             else:
@@ -586,6 +617,7 @@ class Translator:
                     self.fail(line, f"undefined symbol {op.sym}")
                 if kind[0] != "data":
                     self.fail(line, f"{op.sym} is not a variable")
+                op.address = address(op.sym, kind)
                 # "byte ptr"/"word ptr" overrides the declared type, as in MASM.
                 op.size = op.ptr if op.ptr is not None else kind[1]
             else:
@@ -596,6 +628,7 @@ class Translator:
                 self.fail(line, f"undefined symbol {op.sym}")
             if kind[0] == "equ":
                 self.fail(line, f"offset of the constant {op.sym}")
+            op.address = address(op.sym, kind)
         if isinstance(op, Label):
             kind = self.symbols.get(op.sym)
             if kind is None:
@@ -671,8 +704,9 @@ class Translator:
             dst, src = ops
             if isinstance(src, AtData):
                 if mnemonic == "mov" and isinstance(dst, Reg) and dst.size == 2:
-                    # DS must equal CS in a .COM: the data segment is the program's own segment.
-                    return f"mov {dst.nasm()}, cs"
+                    label = f"$reloc.{len(self.relocations)}"
+                    self.relocations.append(label)
+                    return f"{label}: mov {dst.nasm()}, ({DGROUP}-{CODE})/16"
                 self.fail(line, "@Data is only known as the source of a 16-bit register move")
             if isinstance(dst, SReg) or isinstance(src, SReg):
                 if (
@@ -713,25 +747,48 @@ class Translator:
             raise TranslateError(last_lineno, "", ".386 missing: the runtime uses 386 instructions")
         if self.symbols.get(self.entry, ("",))[0] != "code":
             raise TranslateError(last_lineno, "", f"entry {self.entry} is not a code label")
-        if self.entry != self.first_code_label:
+        if self.stack is None:
             raise TranslateError(
-                last_lineno, "", f"entry {self.entry} does not begin the code segment"
+                last_lineno, "", "no .stack: the program would start with SS:SP = 0000:0000"
             )
         for slot, line, mnemonic, ops, proc in self.pending:
             self.code_out[slot] = (line.lineno, self.instruction(line, mnemonic, ops, proc))
 
         name = re.sub(r"\s", "_", os.path.basename(self.source_name)) or "source"
-        out = [
-            f"; NASM text translated from {name}",
-            "bits 16",
-            "cpu 386",
-            "org 0x100",
-            f"jmp near {nasm_name(self.entry)}",
-        ]
-        for lineno, text in self.data_out + self.code_out:
-            out.append(f"%line {lineno}+0 {name}")
-            out.append(text)
+        out = [f"; NASM text translated from {name}", "bits 16", "cpu 386"]
+        out += exe_header(nasm_name(self.entry), self.relocations, self.stack)
+        out += ["align 16, db 0", f"{CODE}:"]
+        for lineno, text in self.code_out:
+            out += [f"%line {lineno}+0 {name}", text]
+        out += ["align 16, db 0", f"{DGROUP}:"]
+        for lineno, text in self.data_out:
+            out += [f"%line {lineno}+0 {name}", text]
+        out.append(f"{IMAGE_END}:")
         return "\n".join(out) + "\n"
+
+
+def exe_header(entry, relocations, stack):
+    """The MZ header as NASM lines. The image starts at _TEXT; the stack follows the data in
+    DGROUP, from the paragraph after it, and is not stored in the file."""
+    stack_top = f"(({IMAGE_END}-{DGROUP}+15) & ~15) + {stack}"
+    fields = [
+        (f"({IMAGE_END}-{HEADER}) % 512", "bytes in the last page"),
+        (f"({IMAGE_END}-{HEADER}+511) / 512", "pages of 512 bytes in the file"),
+        (f"{len(relocations)}", "relocations"),
+        (f"({CODE}-{HEADER}) / 16", "paragraphs of the header"),
+        (f"{stack // 16}", "paragraphs needed beyond the image: the stack"),
+        ("0FFFFh", "paragraphs wanted at most"),
+        (f"({DGROUP}-{CODE}) / 16", "SS: DGROUP"),
+        (f"({stack_top}) & 0FFFFh", "SP: the end of DGROUP"),
+        ("0", "checksum"),
+        (f"{entry}-{CODE}", "IP"),
+        ("0", "CS: _TEXT"),
+        ("1Ch", "offset of the relocation table"),
+        ("0", "overlay"),
+    ]
+    lines = [f"{HEADER}:", 'db "MZ"'] + [f"dw {value:<44} ; {what}" for value, what in fields]
+    lines += [f"dw {label}+1-{CODE}, 0" for label in relocations]
+    return lines
 
 
 def translate(data, source_name="out1.asm"):
@@ -753,25 +810,52 @@ def translate(data, source_name="out1.asm"):
     return tr.finish(lineno)
 
 
-def assemble(nasm_text, com_path):
-    """Runs nasm on the translated text; raises AssembleError with nasm's messages."""
+def run_nasm(nasm_text, exe_path, strict):
+    """nasm's messages, or None when it made the file."""
     with tempfile.TemporaryDirectory(prefix="masm2nasm-") as tmp:
         src = os.path.join(tmp, "prog.nasm")
         with open(src, "w", encoding="latin-1") as f:
             f.write(nasm_text)
+        warnings = ["-Werror"] if strict else ["-w-all"]
         try:
             r = subprocess.run(
-                ["nasm", "-f", "bin", "-Werror", "-o", com_path, src],
-                capture_output=True,
-                timeout=120,
+                ["nasm", "-f", "bin", *warnings, "-o", exe_path, src], capture_output=True, timeout=120
             )
         except FileNotFoundError:
             raise AssembleError("nasm is not installed (Debian package nasm)")
-        if r.returncode != 0:
-            msg = (r.stderr + r.stdout).decode("latin-1").strip()
-            raise AssembleError(msg or f"nasm failed with exit code {r.returncode}")
-    if os.path.getsize(com_path) > 0xFF00 - 0x100:
-        raise AssembleError("program too large for a .COM")
+    if r.returncode == 0:
+        return None
+    return (r.stderr + r.stdout).decode("latin-1").strip() or f"nasm failed with exit code {r.returncode}"
+
+
+def image_sizes(exe):
+    """(code, DGROUP) in bytes, each up to its last paragraph, of an .EXE that exe_header()
+    describes: the code ends where SS begins, and DGROUP ends with the stack."""
+    last, pages, _, header, beyond, _, ss = struct.unpack_from("<7H", exe, 2)
+    image = pages * 512 - (512 - last) % 512 - header * 16
+    code = ss * 16
+    return code, (image + 15) // 16 * 16 - code + beyond * 16
+
+
+def assemble(nasm_text, exe_path):
+    """Runs nasm on the translated text; raises AssembleError with nasm's messages, or saying
+    which of code and DGROUP passes 64 KiB."""
+    # Past 64 KiB an offset no longer fits a word and nasm's warning would hide which segment is
+    # too large: the sizes are taken from an image assembled without the warnings.
+    message = run_nasm(nasm_text, exe_path, strict=True)
+    if message is not None and run_nasm(nasm_text, exe_path, strict=False) is not None:
+        raise AssembleError(message)
+    with open(exe_path, "rb") as f:
+        code, dgroup = image_sizes(f.read(32))
+    too_large = [
+        f"{what} takes {size} bytes, more than 64 KiB"
+        for what, size in (("the code", code), ("DGROUP (data and stack)", dgroup))
+        if size > SEGMENT_LIMIT
+    ]
+    if too_large:
+        raise AssembleError("; ".join(too_large))
+    if message is not None:
+        raise AssembleError(message)
 
 
 def check_assembles(path):
@@ -781,7 +865,7 @@ def check_assembles(path):
             data = f.read()
         nasm_text = translate(data, os.path.basename(path))
         with tempfile.TemporaryDirectory(prefix="asmcheck-") as tmp:
-            assemble(nasm_text, os.path.join(tmp, "prog.com"))
+            assemble(nasm_text, os.path.join(tmp, "prog.exe"))
     except TranslateError as e:
         return False, f"{path}:{e.lineno}: {e.message}: {e.text.strip()}"
     except (AssembleError, OSError) as e:
@@ -795,7 +879,7 @@ def main(argv):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("source", help="MASM text written by pas2asm (out1.asm)")
     ap.add_argument("-o", "--output", help="write the NASM text here (default: standard output)")
-    ap.add_argument("--com", help="also assemble the .COM program into this file")
+    ap.add_argument("--exe", help="also assemble the .EXE program into this file")
     args = ap.parse_args(argv)
     try:
         with open(args.source, "rb") as f:
@@ -811,11 +895,11 @@ def main(argv):
     if args.output:
         with open(args.output, "w", encoding="latin-1") as f:
             f.write(nasm_text)
-    elif not args.com:
+    elif not args.exe:
         sys.stdout.write(nasm_text)
-    if args.com:
+    if args.exe:
         try:
-            assemble(nasm_text, args.com)
+            assemble(nasm_text, args.exe)
         except AssembleError as e:
             print(f"{args.source}: {e}", file=sys.stderr)
             return 1

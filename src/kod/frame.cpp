@@ -22,7 +22,11 @@ constexpr std::string_view kDataHeader[] = {
     "kbHandle        dw 0",
 };
 
+// The program brings its own stack: without one the .EXE starts with SS:SP = 0000:0000, and the
+// first push lands 64 KiB above the start of the image, inside any program larger than that.
+// 8 KiB cover the deepest expression the nesting limit lets through (about 3 000 words pushed).
 constexpr std::string_view kCodeStart[] = {
+    ".stack 2000h",
     ".code",
     "main:",
     "     mov     AX, @Data",
@@ -161,6 +165,7 @@ constexpr std::string_view kRuntimeLibrary[] = {
 };
 
 static_assert(std::size(kDataHeader) == 11);
+static_assert(std::size(kCodeStart) == 7);
 static_assert(std::size(kRuntimeLibrary) == 116);
 } // namespace
 

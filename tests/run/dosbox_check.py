@@ -2,10 +2,14 @@
 """Cross-check of the runner against DOSBox.
 
 Every semantic program that reads no input and ends normally (no NAME.in, no NAME.exit) is
-compiled, translated and assembled once; the same .COM files then run in one headless DOSBox
-session, each with its output redirected to a file by a batch file, and in dosrun.py. Both must
-give the same bytes, and those must be the expected NAME.out. DOSBox's console input and its
-divide-error handling differ from MS-DOS, which is why programs with input or faults stay out.
+compiled, translated and assembled once; the same .EXE files then run in a headless DOSBox, each
+with its output redirected to a file by a batch file, and in dosrun.py. Both must give the same
+bytes, and those must be the expected NAME.out. DOSBox's console input and its divide-error
+handling differ from MS-DOS, which is why programs with input or faults stay out.
+
+The batch file leaves a mark behind every program. A program whose mark does not come within
+--per-program seconds hangs: DOSBox is stopped, the program fails, and a new session runs the
+programs after it.
 """
 
 import argparse
@@ -14,6 +18,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 from pathlib import Path
 
 TOOLS = Path(__file__).resolve().parents[2] / "tools"
@@ -51,6 +56,8 @@ c:
 call RUN.BAT
 exit
 """
+RUNNER_BUDGET = 5_000_000  # instructions, as for the semantic tests: a hang there fails in seconds too
+STARTUP = 20  # seconds DOSBox may take to start and to end
 
 
 def build(compiler, source, work):
@@ -59,16 +66,62 @@ def build(compiler, source, work):
     if r.returncode != 0 or not asm.exists():
         raise RuntimeError(f"compiler exit code {r.returncode}: {r.stdout[-300:]!r}")
     nasm_text = masm2nasm.translate(asm.read_bytes(), "out1.asm")
-    com = Path(work) / "prog.com"
-    masm2nasm.assemble(nasm_text, str(com))
-    return com.read_bytes()
+    exe = Path(work) / "prog.exe"
+    masm2nasm.assemble(nasm_text, str(exe))
+    return exe.read_bytes()
+
+
+def run_dosbox(dosbox, tmp, folder, names, per_program):
+    """Runs the programs in one DOSBox session, in order, until one of them hangs.
+
+    Returns (the programs that ended, the one that hung or None, an error text or None)."""
+    # A mark when the batch starts, so that DOSBox's own start does not count against a program.
+    batch = "echo start > BATCH.END\r\n"
+    batch += "".join(f"{name} > {name}.OUT\r\necho end > {name}.END\r\n" for name in names)
+    (folder / "RUN.BAT").write_bytes(batch.encode("ascii"))
+    config = Path(tmp) / "dosbox.conf"
+    config.write_text(CONFIG.format(folder=folder))
+    env = dict(os.environ, SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy", HOME=tmp)
+    (folder / "BATCH.END").unlink(missing_ok=True)
+    with open(Path(tmp) / "dosbox.log", "wb") as log:
+        proc = subprocess.Popen(
+            [dosbox, "-conf", str(config), "-noconsole"], env=env, stdin=subprocess.DEVNULL, stdout=log, stderr=log
+        )
+        marks = ["BATCH"] + names
+        ended = 0  # marks seen
+        deadline = time.monotonic() + STARTUP
+        try:
+            while ended < len(marks):
+                if (folder / f"{marks[ended]}.END").exists():
+                    ended += 1
+                    deadline = time.monotonic() + per_program
+                elif proc.poll() is not None:
+                    break
+                elif time.monotonic() > deadline:
+                    if ended == 0:
+                        return [], None, f"DOSBox did not start the batch file within {STARTUP} s"
+                    return names[: ended - 1], names[ended - 1], None
+                else:
+                    time.sleep(0.05)
+            try:
+                code = proc.wait(timeout=STARTUP)
+            except subprocess.TimeoutExpired:
+                return names[: max(ended - 1, 0)], None, f"DOSBox did not end within {STARTUP} s of the last program"
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+    ended = max(ended - 1, 0)
+    if code != 0:
+        return names[:ended], None, f"DOSBox exit code {code}: {(Path(tmp) / 'dosbox.log').read_bytes()[-500:]!r}"
+    return names[:ended], None, None
 
 
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--compiler", required=True)
     ap.add_argument("programs", help="folder of the semantic programs")
-    ap.add_argument("--timeout", type=int, default=180)
+    ap.add_argument("--per-program", type=float, default=10, help="seconds before a program counts as hanging")
     args = ap.parse_args()
     dosbox = shutil.which("dosbox")
     if not dosbox:
@@ -97,31 +150,27 @@ def main():
             except (RuntimeError, masm2nasm.TranslateError, masm2nasm.AssembleError) as e:
                 failures.append((source.stem, f"cannot build: {e}"))
                 continue
-            (folder / f"{dos_name}.COM").write_bytes(image)
-            code, output, message = dosrun.run(image, b"")
+            (folder / f"{dos_name}.EXE").write_bytes(image)
+            code, output, message = dosrun.run(image, b"", budget=RUNNER_BUDGET)
             if code != 0:
                 failures.append((source.stem, f"runner: {message}"))
             runs.append((source, dos_name, output))
-        batch = "".join(f"{name} > {name}.OUT\r\n" for _, name, _ in runs)
-        (folder / "RUN.BAT").write_bytes(batch.encode("ascii"))
-        config = Path(tmp) / "dosbox.conf"
-        config.write_text(CONFIG.format(folder=folder))
-        env = dict(os.environ, SDL_VIDEODRIVER="dummy", SDL_AUDIODRIVER="dummy", HOME=tmp)
-        try:
-            r = subprocess.run(
-                [dosbox, "-conf", str(config), "-noconsole"],
-                env=env,
-                stdin=subprocess.DEVNULL,
-                capture_output=True,
-                timeout=args.timeout,
-            )
-        except subprocess.TimeoutExpired:
-            print(f"DOSBox did not finish within {args.timeout} s")
-            return 1
-        if r.returncode != 0:
-            print(f"DOSBox exit code {r.returncode}: {r.stderr[-500:]!r}")
-            return 1
+        names = [name for _, name, _ in runs]
+        hanging = set()
+        while names:
+            ended, hung, error = run_dosbox(dosbox, tmp, folder, names, args.per_program)
+            if error:
+                print(error)
+                return 1
+            if hung is None:
+                break
+            source = next(source for source, name, _ in runs if name == hung)
+            failures.append((source.stem, f"still running in DOSBox after {args.per_program:g} s: it hangs"))
+            hanging.add(hung)
+            names = names[names.index(hung) + 1 :]
         for source, name, runner_output in runs:
+            if name in hanging:
+                continue
             out = folder / f"{name}.OUT"
             if not out.exists():
                 failures.append((source.stem, f"DOSBox wrote no {name}.OUT"))

@@ -1,3 +1,4 @@
+ .stack 2000h
  .code
  main:
       mov     AX, @Data

@@ -10,6 +10,7 @@ kbBuffer        db 18 dup (?)
 kbBufferLen     equ $ - kbBuffer
 kbHandle        dw 0
  _N DW ?
+ .stack 2000h
  .code
  main:
       mov     AX, @Data

@@ -17,6 +17,7 @@ kbHandle        dw 0
  _K DW ?
  _S DB  256 dup (?)
  _T DB  256 dup (?)
+ .stack 2000h
  .code
  main:
       mov     AX, @Data

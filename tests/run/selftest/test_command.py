@@ -53,11 +53,20 @@ class Command(unittest.TestCase):
         self.assertEqual((r.returncode, r.stdout), (67, b"\r\n1"))
         self.assertIn(b"divide error", r.stderr)
 
+    def test_program_whose_dgroup_passes_64_kib_is_refused_naming_it(self):
+        # 210 STRING variables (53 760 bytes), 20 texts of 250 bytes and the 8 KiB stack.
+        names = ", ".join(f"S{k}" for k in range(210))
+        writes = "".join(f"WRITE('{chr(65 + k % 26) * 250}');" for k in range(20))
+        r = pas2asm_run(f"PROGRAM P; VAR {names} : STRING; BEGIN {writes} END.".encode())
+        self.assertEqual((r.returncode, r.stdout), (4, b""))
+        self.assertRegex(r.stderr, rb"DGROUP \(data and stack\) takes \d+ bytes, more than 64 KiB")
+        self.assertNotIn(b"the code takes", r.stderr)
+
     def test_keep_leaves_the_intermediate_files(self):
         with tempfile.TemporaryDirectory() as keep:
             r = pas2asm_run(b"PROGRAM P; BEGIN END.", b"", "--keep", keep)
             self.assertEqual(r.returncode, 0)
-            self.assertEqual(sorted(os.listdir(keep)), ["out1.asm", "prog.com", "prog.nasm"])
+            self.assertEqual(sorted(os.listdir(keep)), ["out1.asm", "prog.exe", "prog.nasm"])
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@ Run with /usr/bin/python3 (the programs are executed on the emulator).
 """
 
 import os
+import struct
 import sys
 import tempfile
 import unittest
@@ -20,19 +21,22 @@ from masm2nasm import TranslateError  # noqa: E402
 def program(data, code):
     """A program in the compiler's dialect: header, data, code start, code, exit."""
     lines = [".model small", ".386", ".data"] + data
-    lines += [" .code", " main:", "      mov     AX, @Data", "      mov     DS, AX", "      mov     ES, AX"]
+    lines += [" .stack 2000h", " .code", " main:", "      mov     AX, @Data", "      mov     DS, AX", "      mov     ES, AX"]
     lines += code + [" Quit:", "      mov AX, 4C00h", "      Int 21h", " end main"]
     return ("\r\n".join(lines) + "\r\n").encode("cp866")
 
 
 def run_masm(source, stdin=b""):
+    return dosrun.run(build(source), stdin, budget=100_000, check_stack=True)
+
+
+def build(source):
     nasm_text = masm2nasm.translate(source)
     with tempfile.TemporaryDirectory() as tmp:
-        com = os.path.join(tmp, "p.com")
-        masm2nasm.assemble(nasm_text, com)
-        with open(com, "rb") as f:
-            image = f.read()
-    return dosrun.run(image, stdin, budget=100_000, check_stack=True)
+        exe = os.path.join(tmp, "p.exe")
+        masm2nasm.assemble(nasm_text, exe)
+        with open(exe, "rb") as f:
+            return f.read()
 
 
 PUTC_DL = ["      mov     AH, 02", "      int     21h"]
@@ -114,39 +118,39 @@ class Refused(unittest.TestCase):
         self.assertEqual(ctx.exception.lineno, lineno, ctx.exception)
         self.assertIn(fragment, str(ctx.exception))
 
-    # The code lines of program() start at line 4 + len(data) + 5.
+    # The code lines of program() start at line 4 + len(data) + 6.
     def test_unknown_instruction_and_directive(self):
-        self.assertRefused([], ["      movzx   AX, BL"], 9, "unknown instruction movzx")
-        self.assertRefused([".stack 100h"], [], 4, "unknown directive")
+        self.assertRefused([], ["      movzx   AX, BL"], 10, "unknown instruction movzx")
+        self.assertRefused([".const"], [], 4, "unknown directive .const")
 
     def test_unknown_operand_form(self):
-        self.assertRefused([" _N DW ?"], ["      mov     AX, [_N]"], 10, "unknown operand")
+        self.assertRefused([" _N DW ?"], ["      mov     AX, [_N]"], 11, "unknown operand")
 
     def test_store_through_di_without_size(self):
-        self.assertRefused([], ['       mov     [DI], "-"'], 9, "operand must have size")
+        self.assertRefused([], ['       mov     [DI], "-"'], 10, "operand must have size")
 
     def test_register_and_variable_of_different_size(self):
-        self.assertRefused([" _S DB  256 dup (?)"], ["      mov     _S, AX"], 10, "same size")
-        self.assertRefused([" _N DW ?"], [" mov BL,_N[SI]"], 10, "same size")
+        self.assertRefused([" _S DB  256 dup (?)"], ["      mov     _S, AX"], 11, "same size")
+        self.assertRefused([" _N DW ?"], [" mov BL,_N[SI]"], 11, "same size")
 
     def test_constant_too_large(self):
-        self.assertRefused([], ["      MOV     AX, 65536"], 9, "too large")
-        self.assertRefused(["_bufrw db 255 dup (?)"], [" mov _bufrw[SI],256"], 10, "too large")
+        self.assertRefused([], ["      MOV     AX, 65536"], 10, "too large")
+        self.assertRefused(["_bufrw db 255 dup (?)"], [" mov _bufrw[SI],256"], 11, "too large")
 
     def test_symbol_defined_twice_in_any_case(self):
         self.assertRefused([" _N DW ?", " _n DB  256 dup (?)"], [], 5, "redefinition")
-        self.assertRefused([" _M0 DW ?"], [" _M0:"], 10, "redefinition")
+        self.assertRefused([" _M0 DW ?"], [" _M0:"], 11, "redefinition")
 
     def test_segment_name_as_variable(self):
         self.assertRefused([" _DATA DW ?"], [], 4, "segment name")
 
     def test_jump_to_a_variable_and_to_nothing(self):
-        self.assertRefused([" _N DW ?"], ["      jmp _N"], 10, "not a code label")
-        self.assertRefused([], ["      jne     L7"], 9, "undefined label")
+        self.assertRefused([" _N DW ?"], ["      jmp _N"], 11, "not a code label")
+        self.assertRefused([], ["      jne     L7"], 10, "undefined label")
 
     def test_jump_into_another_procedure(self):
         code = ["      jmp     Inner", "Write proc", "Inner:", "     ret", "Write endp"]
-        self.assertRefused([], code, 9, "local to procedure write")
+        self.assertRefused([], code, 10, "local to procedure write")
 
     def test_strings_that_masm_refuses(self):
         self.assertRefused(['_str0  db  "","$" '], [], 4, "empty string")
@@ -163,6 +167,72 @@ class Refused(unittest.TestCase):
         with self.assertRaises(TranslateError) as ctx:
             masm2nasm.translate(program([], [])[: -len(b" end main\r\n")])
         self.assertIn("END directive required", str(ctx.exception))
+
+
+class Stack(unittest.TestCase):
+    def assertRefused(self, source, lineno, fragment):
+        with self.assertRaises(TranslateError) as ctx:
+            masm2nasm.translate(source)
+        self.assertEqual(ctx.exception.lineno, lineno, ctx.exception)
+        self.assertIn(fragment, str(ctx.exception))
+
+    def test_program_without_a_stack_is_refused(self):
+        # Linked without one, it would start with SS:SP = 0000:0000.
+        self.assertRefused(program([], []).replace(b" .stack 2000h\r\n", b""), 12, "no .stack")
+
+    def test_stack_sizes_and_placement(self):
+        self.assertRefused(program([], []).replace(b"2000h", b"2001h"), 4, "whole paragraphs")
+        self.assertRefused(program([], []).replace(b"2000h", b"10010h"), 4, "whole paragraphs")
+        self.assertRefused(program([".stack 100h"], []), 5, "once")
+        # The directive closes the data segment: a definition after it belongs to no segment.
+        source = program([], []).replace(b" .stack 2000h\r\n", b" .stack 2000h\r\n _N DW ?\r\n")
+        self.assertRefused(source, 5, "outside the data segment")
+
+
+class ExeImage(unittest.TestCase):
+    def test_header_of_a_small_program(self):
+        # Code: mov ax,@Data (3 bytes) mov ds,ax (2) mov es,ax (2) mov ax,4C00h (3) int 21h (2),
+        # one paragraph. Data: 20 bytes, DGROUP's stack starts at 32 and ends 2000h above.
+        exe = build(program([" _B DB 20 dup (?)"], []))
+        fields = struct.unpack_from("<2s13H", exe)
+        self.assertEqual(fields[0], b"MZ")
+        self.assertEqual(
+            fields[1:],
+            (32 + 16 + 20, 1, 1, 2, 0x200, 0xFFFF, 1, 32 + 0x2000, 0, 0, 0, 0x1C, 0),
+        )
+        self.assertEqual(struct.unpack_from("<2H", exe, 0x1C), (1, 0))  # the operand of the mov
+        self.assertEqual(exe[32:35], b"\xb8\x01\x00")  # DGROUP's paragraph, before relocation
+        self.assertEqual(len(exe), 68)
+
+    def test_data_offsets_are_taken_in_dgroup(self):
+        # Behind 40000 bytes of code, a variable at DGROUP offset 0 is still read and written.
+        filler = ["      mov     _W, 1234"] * 6667
+        src = program(
+            [' _B DB "xyz$"', " _W DW ?"],
+            [*filler, ' mov _B[1], "Q"', " mov dx, offset  _B", "      mov AH, 09h", "      int     21h"],
+        )
+        self.assertEqual(run_masm(src), (0, b"xQz", ""))
+
+    def test_dgroup_of_exactly_64_kib_runs(self):
+        # 57344 bytes of data and the 8 KiB stack fill DGROUP: SP starts at 0, the first push
+        # goes to FFFEh, above the last byte of data.
+        src = program(
+             [" _S DB  57339 dup (?)", ' _E DB "ok$"', " _P DB ?", " _Q DB ?"],
+            ["      push    AX", "      pop     AX", " mov dx, offset  _E", "      mov AH, 09h", "      int     21h"],
+        )
+        exe = build(src)
+        self.assertEqual(masm2nasm.image_sizes(exe)[1], 0x10000)
+        self.assertEqual(dosrun.run(exe, b"", budget=1000, check_stack=True), (0, b"ok", ""))
+
+    def test_code_or_dgroup_past_64_kib_is_refused_naming_it(self):
+        code = ["      mov     _W, 1234"] * 11000  # 6 bytes each
+        with self.assertRaisesRegex(masm2nasm.AssembleError, r"^the code takes 66\d\d\d bytes, more than 64 KiB$"):
+            build(program([" _W DW ?"], code))
+        # Past 64 KiB with the stack only, and with the data alone (where the offset of _W no
+        # longer fits a word).
+        for size in (57345, 70000):
+            with self.assertRaisesRegex(masm2nasm.AssembleError, r"^DGROUP \(data and stack\) takes \d+ bytes"):
+                build(program([f" _S DB  {size} dup (?)", " _W DW ?"], ["      mov     _W, 1"]))
 
 
 class HandWrittenPrograms(unittest.TestCase):

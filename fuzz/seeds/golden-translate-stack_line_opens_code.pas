@@ -1,0 +1,5 @@
+PROGRAM STK;
+VAR A : INTEGER;
+BEGIN
+  A := Q;
+END.
