@@ -59,8 +59,11 @@ bool IsDirectory(const char *name) {
     IoError(ENOSPC, what);
   case ERROR_BROKEN_PIPE:
   case ERROR_NO_DATA:
+  case ERROR_PIPE_NOT_CONNECTED:
     IoError(EPIPE, what);
+  // A handle that cannot do what is asked of it: a standard handle closed or opened the other way.
   case ERROR_INVALID_HANDLE:
+  case ERROR_INVALID_FUNCTION:
     IoError(EBADF, what);
   case ERROR_FILE_TOO_LARGE:
     IoError(EFBIG, what);
