@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <vector>
 
 #include "lex/scanner.h"
 #include "source_fixture.h"
+#include "test_platform.h"
 
 namespace {
 struct Token {
@@ -103,8 +103,7 @@ TEST(Scanner, LeadingBlankProducesNoToken) {
 
 // The run ends through the fatal path, whose wait for Enter meets the end of standard input.
 void ScanFirstToken(const std::string &text) {
-  int null = open("/dev/null", O_RDONLY);
-  dup2(null, 0);
+  InputAtEnd();
   OpenText(text);
   NextToken();
 }

@@ -1,24 +1,24 @@
 // Puts a text into a temporary file and opens it as the source, as a pass does.
 #pragma once
 
-#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "lex/source.h"
+#include "test_platform.h"
 
-// Names a file holding `text` as the source; nothing is opened yet.
+// Names a file holding `text` as the source, in a directory of this process's own; nothing is
+// opened yet. The file of the text before is closed and removed.
 inline void NameText(const std::string &text) {
-  static std::string path;
-  if (!path.empty()) unlink(path.c_str());
-  char name[] = "/tmp/pas2asm-unit-XXXXXX";
-  int fd = mkstemp(name);
-  if (fd < 0 || write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
-    std::abort();
-  close(fd);
-  path = name;
+  static const std::string path = NewScratchDirectory() + "/source.pas";
   if (SourceIsOpen()) CloseSource();
+  std::filesystem::remove(path);
+  std::ofstream file(path, std::ios::binary);
+  file.write(text.data(), static_cast<std::streamsize>(text.size()));
+  file.close();
+  if (!file) std::abort();
   SourceName = path;
 }
 

@@ -3,15 +3,15 @@
 // a pre-check that passed.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 #include "driver/driver.h"
 #include "kod/output.h"
 #include "os/text.h"
 #include "sin/statements.h"
 #include "source_fixture.h"
+#include "test_platform.h"
 
 namespace {
 std::string EscapeForRegex(const std::string &text) {
@@ -26,11 +26,9 @@ std::string EscapeForRegex(const std::string &text) {
 // Translates `source` in a scratch directory; the console goes to standard error, where the death
 // test can see it, and the wait for Enter meets the end of standard input.
 void Translate(const std::string &source) {
-  char dir[] = "/tmp/pas2asm-translate-XXXXXX";
-  if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
-  dup2(2, 1);
-  int null = open("/dev/null", O_RDONLY);
-  dup2(null, 0);
+  std::filesystem::current_path(NewScratchDirectory());
+  ConsoleToErrorStream();
+  InputAtEnd();
   NameText(source);
   OpenSource();
   OpenOutput();
@@ -46,7 +44,7 @@ struct Row {
 
 void ExpectFailure(const Row &row) {
   EXPECT_EXIT(Translate(row.source), testing::ExitedWithCode(1),
-              EscapeForRegex(row.tail + ".\r\n") + "$")
+              EscapeForRegex(row.tail + "." + kCapturedLineEnd) + "$")
       << row.source.substr(0, 120);
 }
 } // namespace
@@ -107,7 +105,7 @@ TEST(TranslateErrors, LiteralOpenAtTheEndOfTheSource) {
   // at that byte, so the pattern ends with the colon in front of it.
   constexpr Cp866 kUnknown(u8"Неизвестный символ:");
   EXPECT_EXIT(Translate("PROGRAM P; VAR S : STRING; BEGIN S := 'abc"), testing::ExitedWithCode(1),
-              EscapeForRegex("\r\n\aError: " + kUnknown.str()) + "$");
+              EscapeForRegex(kCapturedLineEnd + ("\aError: " + kUnknown.str())) + "$");
 }
 
 TEST(TranslateErrors, NestingDeeperThanAThousandLevels) {

@@ -1,0 +1,60 @@
+#!/usr/bin/env python3
+"""What `cmake --install` and CPack make of a build, tried as a user would use it.
+
+    check_install.py BUILD_DIR
+
+Installs into a fresh prefix; the installed pas2asm-run (a link in bin/) must find its modules and
+the installed compiler, and take the bundled example from source to output. The .deb must hold
+the same files under /usr.
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+
+FILES = ["bin/pas2asm", "bin/pas2asm-run", "lib/pas2asm/pas2asm-run", "lib/pas2asm/dosrun.py",
+         "lib/pas2asm/masm2nasm.py", "share/doc/pas2asm/README.md", "share/doc/pas2asm/demo.pas"]
+
+
+def main():
+    build = sys.argv[1]
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="install-") as tmp:
+        prefix = os.path.join(tmp, "prefix")
+        subprocess.run(["cmake", "--install", build, "--prefix", prefix], check=True,
+                       stdout=subprocess.DEVNULL)
+        for name in FILES:
+            if not os.path.lexists(os.path.join(prefix, name)):
+                failures.append(f"not installed: {name}")
+        # Run from elsewhere, with no compiler on PATH and none named: the one beside it is taken.
+        env = {k: v for k, v in os.environ.items() if k != "PAS2ASM"}
+        env["PATH"] = "/usr/bin:/bin"
+        run = subprocess.run([os.path.join(prefix, "bin", "pas2asm-run"),
+                              os.path.join(prefix, "share/doc/pas2asm/demo.pas")],
+                             input=b"41\r\n", capture_output=True, cwd=tmp, env=env)
+        if (run.returncode, run.stdout) != (0, b"\r\n42"):
+            failures.append(f"installed pas2asm-run on demo.pas: exit {run.returncode}, "
+                            f"output {run.stdout!r}, {run.stderr!r}")
+        packages = os.path.join(tmp, "packages")
+        subprocess.run(["cpack", "-G", "DEB", "-B", packages, "--config",
+                        os.path.join(build, "CPackConfig.cmake")], check=True,
+                       stdout=subprocess.DEVNULL)
+        debs = [n for n in os.listdir(packages) if n.endswith(".deb")]
+        if len(debs) != 1:
+            failures.append(f"cpack made {debs}, not one .deb")
+        else:
+            listing = subprocess.run(["dpkg-deb", "-c", os.path.join(packages, debs[0])],
+                                     capture_output=True, text=True, check=True).stdout
+            held = {line.split()[5].removeprefix("./usr/") for line in listing.splitlines()}
+            for name in FILES:
+                if name not in held:
+                    failures.append(f"not in the .deb: /usr/{name}")
+    for failure in failures:
+        print(f"FAIL {failure}")
+    print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,30 @@
+#include "test_platform.h"
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdlib>
+
+std::string NewScratchDirectory() {
+  char base[MAX_PATH + 1];
+  DWORD length = GetTempPathA(sizeof base, base);
+  if (length == 0 || length > MAX_PATH) std::abort();
+  for (unsigned attempt = 0;; ++attempt) {
+    std::string dir = std::string(base) + "pas2asm-unit-" + std::to_string(GetCurrentProcessId()) +
+                      "-" + std::to_string(attempt);
+    if (CreateDirectoryA(dir.c_str(), nullptr)) return dir;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) std::abort();
+  }
+}
+
+void InputAtEnd() {
+  HANDLE null = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (null == INVALID_HANDLE_VALUE || !SetStdHandle(STD_INPUT_HANDLE, null)) std::abort();
+}
+
+void ConsoleToErrorStream() {
+  if (!SetStdHandle(STD_OUTPUT_HANDLE, GetStdHandle(STD_ERROR_HANDLE))) std::abort();
+}
+
+const char *const kCapturedLineEnd = "\n";
