@@ -7,7 +7,7 @@
 #include "lex/source.h"
 #include "os/text.h"
 
-std::string TokenText;
+TokenChars TokenText;
 int32_t TokenCode = 0;
 int32_t TokenHash = 0;
 
@@ -101,13 +101,6 @@ int FindOperator(std::string_view text) {
   return FindIn(OperatorTable, OperatorsByLength, text);
 }
 
-void ComputeTokenHash() {
-  int32_t sum = 0;
-  for (unsigned char c : TokenText)
-    if (IsLetterOrDigit(c)) sum += static_cast<unsigned char>(Upper(c));
-  TokenHash = sum % 211;
-}
-
 // A blank, a line break or a comment in front of a token is only skipped: no token is produced and
 // the caller sees the previous token again.
 void NextToken() {
@@ -130,11 +123,10 @@ void NextToken() {
 
 namespace {
 // Takes, after CurChar, the bytes of the window of the class `table` as ReadChar would one by one:
-// they are never CR, LF or "{", so only CharPos is kept; `take` sees each. The caller then reads
-// the byte that ends the run with ReadChar.
+// they are never "{", so only CharPos is kept; `take` sees each. The caller then reads the byte
+// that ends the run with ReadChar.
 template <typename Take> void TakeRun(const std::array<bool, 256> &table, Take take) {
   using namespace reader_fast;
-  if (!plain) return;
   const unsigned char *p = next, *end = limit;
   while (p < end && table[*p]) take(*p++);
   CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - next));
@@ -142,35 +134,40 @@ template <typename Take> void TakeRun(const std::array<bool, 256> &table, Take t
 }
 } // namespace
 
+// The text is built in a local copy: stores into the global would have to be reloaded after each
+// byte, as a char may alias anything.
 void ScanIdentifier() {
-  char text[kMaxTokenText];
-  size_t length = 0;
+  TokenChars text;
+  int32_t sum = 0; // of the kept bytes, upper-cased: the hash of an identifier
   auto take = [&](unsigned char c) {
-    if (length < kMaxTokenText) text[length++] = Upper(c);
+    if (text.length < kMaxTokenText) {
+      char upper = Upper(c);
+      text.bytes[text.length++] = upper;
+      sum += static_cast<unsigned char>(upper);
+    }
   };
   while (IsLetterOrDigit(CurChar)) {
     take(CurChar);
     TakeRun(kWordByte, take);
     ReadChar();
   }
-  TokenText.assign(text, length);
+  TokenText = text;
   TokenCode = FindKeyword(TokenText) + 2;
-  if (TokenCode == kIdentifier) ComputeTokenHash();
+  if (TokenCode == kIdentifier) TokenHash = sum % 211;
   SkipBlanks();
 }
 
 void ScanNumber() {
-  char text[kMaxTokenText];
-  size_t length = 0;
+  TokenChars text;
   auto take = [&](unsigned char c) {
-    if (length < kMaxTokenText) text[length++] = static_cast<char>(c);
+    if (text.length < kMaxTokenText) text.bytes[text.length++] = static_cast<char>(c);
   };
   while (IsDigit(CurChar)) {
     take(CurChar);
     TakeRun(kDigitByte, take);
     ReadChar();
   }
-  TokenText.assign(text, length);
+  TokenText = text;
   TokenCode = kNumber;
   SkipBlanks();
 }
@@ -178,16 +175,18 @@ void ScanNumber() {
 // After ":", "<" and ">" any operator character is taken as the second character of the token,
 // so ":(" or ">-" make one token that no parser accepts.
 void ScanOperator() {
-  TokenText.assign(1, static_cast<char>(CurChar));
+  TokenChars text;
+  text.bytes[text.length++] = static_cast<char>(CurChar);
   if (CurChar == ':' || CurChar == '<' || CurChar == '>') {
     ReadChar();
     if (IsOperatorChar(CurChar)) {
-      TokenText += static_cast<char>(CurChar);
+      text.bytes[text.length++] = static_cast<char>(CurChar);
       ReadChar();
     }
   } else {
     ReadChar();
   }
+  TokenText = text;
   TokenCode = FindOperator(TokenText) + 30;
   SkipBlanks();
 }

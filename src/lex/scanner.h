@@ -1,5 +1,10 @@
 // The token scanner: cuts the character stream into coded tokens on demand. There is one current
 // token (text, code, and for an identifier its hash), read directly by both parsers.
+//
+// A token costs one look at each of its bytes: a word or a number is taken as one run from the
+// reader's window, upper-cased, stored and summed for its hash in the same step, and its text is
+// kept in a fixed 16-byte field rather than a string on the heap; only the end of a window or a
+// comment inside the token sends the scan back through ReadChar.
 #pragma once
 
 #include <cstdint>
@@ -54,8 +59,30 @@ enum : int32_t {
 
 constexpr size_t kMaxTokenText = 16;
 
+// The text of a token, at most kMaxTokenText bytes, held in place. Where the parsers use it, it
+// reads as a string does: compared, copied into a std::string, added to a message.
+struct TokenChars {
+  char bytes[kMaxTokenText] = {};
+  size_t length = 0;
+
+  operator std::string_view() const { return {bytes, length}; }
+  operator std::string() const { return std::string(bytes, length); }
+  const char *begin() const { return bytes; }
+  const char *end() const { return bytes + length; }
+  void clear() { length = 0; }
+};
+inline bool operator==(const TokenChars &a, std::string_view b) {
+  return std::string_view(a) == b;
+}
+inline std::string operator+(std::string a, const TokenChars &b) {
+  return a.append(b.bytes, b.length);
+}
+inline std::string operator+(const char *a, const TokenChars &b) {
+  return std::string(a).append(b.bytes, b.length);
+}
+
 // A token's text follows from its code for every operator and keyword, so the parsers test codes.
-extern std::string TokenText; // a word upper-cased, digits, or the characters of an operator
+extern TokenChars TokenText; // a word upper-cased, digits, or the characters of an operator
 extern int32_t TokenCode;
 extern int32_t TokenHash; // 0 to 210, set only when an identifier is scanned
 
@@ -69,7 +96,6 @@ void ScanNumber();
 void ScanOperator();
 int FindKeyword(std::string_view text);
 int FindOperator(std::string_view text);
-void ComputeTokenHash();
 
 // The six relational operators: = < > <= >= <>.
 inline bool IsRelationalOperator(int32_t code) {

@@ -47,26 +47,26 @@ TEST(Reader, LineBreaksAreLfCrLfOrLoneCr) {
   OpenText("a\nb\r\nc\rd\r");
   int lines[9];
   for (int &line : lines) {
-    line = LineNo;
+    line = LineNumber();
     ReadChar();
   }
   // a \n b \r \n c \r d \r
   const int expected[] = {1, 1, 2, 2, 2, 3, 3, 4, 4};
   for (int i = 0; i < 9; ++i) EXPECT_EQ(lines[i], expected[i]) << "byte " << i;
-  EXPECT_EQ(LineNo, 5); // the final lone CR ends a line too
+  EXPECT_EQ(LineNumber(), 5); // the final lone CR ends a line too
 }
 
 TEST(Reader, LinesInsideCommentsCount) {
   OpenText("{\n\n}x");
   EXPECT_EQ(CurChar, 'x');
-  EXPECT_EQ(LineNo, 3);
+  EXPECT_EQ(LineNumber(), 3);
 }
 
 TEST(Reader, SeekingBackRestoresTheLineOfTheNewPosition) {
   const std::string text = "l1\r\nl2\nl3\rl4\r\nl5";
   OpenText(text);
   while (!AtEndOfSource()) ReadChar();
-  ASSERT_EQ(LineNo, 5);
+  ASSERT_EQ(LineNumber(), 5);
   for (size_t offset = 0; offset < text.size(); ++offset) {
     SeekSource(static_cast<int64_t>(offset));
     ReadChar();
@@ -74,9 +74,9 @@ TEST(Reader, SeekingBackRestoresTheLineOfTheNewPosition) {
     for (size_t i = 0; i < offset; ++i)
       if (text[i] == '\n' || (text[i] == '\r' && text[i + 1] != '\n')) ++lineFromStart;
     EXPECT_EQ(CurChar, static_cast<unsigned char>(text[offset]));
-    EXPECT_EQ(LineNo, lineFromStart) << "offset " << offset;
+    EXPECT_EQ(LineNumber(), lineFromStart) << "offset " << offset;
     // Reading on from there counts on correctly.
     while (!AtEndOfSource()) ReadChar();
-    EXPECT_EQ(LineNo, 5) << "offset " << offset;
+    EXPECT_EQ(LineNumber(), 5) << "offset " << offset;
   }
 }
