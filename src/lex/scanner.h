@@ -94,7 +94,8 @@ void ScanLiteral(std::string *text);
 void ScanIdentifier();
 void ScanNumber();
 void ScanOperator();
-int FindKeyword(std::string_view text);
+// The text's bytes after its length must be zero.
+int FindKeyword(const TokenChars &text);
 int FindOperator(std::string_view text);
 
 // The six relational operators: = < > <= >= <>.

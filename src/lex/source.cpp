@@ -160,6 +160,16 @@ void ReadCharSlow() {
   CurChar = byte < 0 ? 0 : static_cast<unsigned char>(byte);
 }
 
+void SkipBlankRun() {
+  while (IsBlankOrBreak(CurChar)) {
+    const unsigned char *p = next;
+    while (p < limit && IsBlankOrBreak(*p)) ++p;
+    CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - next));
+    next = p;
+    ReadChar();
+  }
+}
+
 void SkipComment() {
   SkipCommentBody();
   CurChar = '}';

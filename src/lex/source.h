@@ -27,10 +27,10 @@ bool AtEndOfSource();
 // follows; the bytes of comments count like any other.
 int32_t LineNumber();
 
-inline bool IsBlank(unsigned char c) {
+constexpr bool IsBlank(unsigned char c) {
   return c == ' ' || c == '\t';
 }
-inline bool IsLineBreak(unsigned char c) {
+constexpr bool IsLineBreak(unsigned char c) {
   return c == '\n' || c == '\r';
 }
 
@@ -52,17 +52,14 @@ inline void ReadChar() {
   }
   ReadCharSlow();
 }
-// Skips blanks and line breaks.
+// Blank, tab, LF or CR, tested as one bit of a mask.
+constexpr bool IsBlankOrBreak(unsigned char c) {
+  return c <= ' ' && ((uint64_t{1} << ' ' | 1u << '\t' | 1u << '\n' | 1u << '\r') >> c & 1u);
+}
+void SkipBlankRun();
+// Skips blanks and line breaks. Most tokens are followed by one blank or none: the test is inline.
 inline void SkipBlanks() {
-  using namespace reader_fast;
-  while (IsBlank(CurChar) || IsLineBreak(CurChar)) {
-    const unsigned char *p = next;
-    while (p < limit && (IsBlank(*p) || IsLineBreak(*p))) ++p;
-    CharPos =
-        static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - next));
-    next = p;
-    ReadChar();
-  }
+  if (IsBlankOrBreak(CurChar)) SkipBlankRun();
 }
 // Entered with CurChar = "{": skips the comment with all comments nested in it, then reads on.
 void SkipComment();
