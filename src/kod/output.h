@@ -1,5 +1,11 @@
 // The intermediate file "out.asm" and its line layout, the numbered jump labels, and the three
 // jump templates placed around them. Every text line gets one space in front; labels get none.
+//
+// The output is about 13 bytes per source byte, so putting text into the buffer must cost little
+// more than the copy: a fixed group of lines is laid out at compile time as one constant block
+// (Lines) and copied with one test for room, a line with a name or a number put in is copied in a
+// few pieces of known or short length, and the buffer is large, so the file is written in few
+// calls.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +60,21 @@ template <size_t N> constexpr size_t SizeOf(const char (&)[N]) {
 }
 } // namespace output_buffer
 
+// Lines laid out as EmitLine writes them, made at compile time: Lines("a", "b") is " a\r\n b\r\n".
+template <size_t N> struct LineBlock { char bytes[N]; };
+template <size_t... N> consteval auto Lines(const char (&...lines)[N]) {
+  LineBlock<((N - 1 + 3) + ...)> block{};
+  size_t at = 0;
+  auto add = [&](const char *line, size_t size) {
+    block.bytes[at++] = ' ';
+    for (size_t i = 0; i < size; ++i) block.bytes[at++] = line[i];
+    block.bytes[at++] = '\r';
+    block.bytes[at++] = '\n';
+  };
+  (add(lines, N - 1), ...);
+  return block;
+}
+
 // Bytes into "out.asm" as they are.
 inline void PutText(std::string_view text) {
   using namespace output_buffer;
@@ -64,6 +85,14 @@ inline void PutText(std::string_view text) {
 // A string literal's length is known here, which spares the search for its end.
 template <size_t N> void PutText(const char (&literal)[N]) {
   PutText(std::string_view(literal, N - 1));
+}
+
+// A block of lines: its size is a constant, so the copy is a few moves.
+template <size_t N> void EmitLines(const LineBlock<N> &block) {
+  using namespace output_buffer;
+  if (N > kSize - used) return PutLong(std::string_view(block.bytes, N));
+  std::memcpy(bytes + used, block.bytes, N);
+  used += N;
 }
 
 void EmitText(std::string_view text);

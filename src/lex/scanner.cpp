@@ -1,6 +1,7 @@
 #include "lex/scanner.h"
 
 #include <array>
+#include <bit>
 #include <cstring>
 #include <iterator>
 
@@ -38,70 +39,61 @@ template <typename Class> constexpr std::array<bool, 256> ByteClass(Class member
 }
 constexpr auto kDigitByte = ByteClass(AsciiDigit);
 constexpr auto kWordByte = ByteClass([](int c) { return AsciiLetter(c) || AsciiDigit(c); });
+constexpr auto kBlankByte =
+    ByteClass([](int c) { return IsBlankOrBreak(static_cast<unsigned char>(c)); });
 
-constexpr std::array<char, 256> kUpper = [] {
-  std::array<char, 256> table{};
-  for (int c = 0; c < 256; ++c) table[c] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-  return table;
-}();
 char Upper(unsigned char c) {
-  return kUpper[c];
+  return static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
 }
 
-// The tables hold no text twice, so a search may look at the entries in any order. Every keyword
-// but WHILE and WRITE, and every operator but "<=" and "<>", is the only entry of its table with
-// its length and first character: a search compares mostly one entry, and a word of a length and
-// initial no keyword has, such as V1, compares none.
-template <size_t N> struct ByLengthAndFirst {
-  int entry[kMaxTokenText + 1][256] = {}; // 0 none, -1 several (searched one by one)
-  constexpr ByLengthAndFirst(const std::string_view (&table)[N]) {
-    for (size_t i = N; i > 0; --i) {
-      const std::string_view &text = table[i - 1];
-      int &slot = entry[text.size()][static_cast<unsigned char>(text[0])];
-      slot = slot == 0 ? static_cast<int>(i) : -1;
+// Eight bytes as one word, the first in the lowest byte, as a load from memory gives them here.
+static_assert(std::endian::native == std::endian::little);
+constexpr uint64_t kBlock = 8;
+constexpr uint64_t Packed(std::string_view text) {
+  uint64_t word = 0;
+  for (size_t i = 0; i < text.size() && i < kBlock; ++i)
+    word |= uint64_t{static_cast<unsigned char>(text[i])} << (8 * i);
+  return word;
+}
+uint64_t Load(const void *at) {
+  uint64_t word;
+  std::memcpy(&word, at, kBlock);
+  return word;
+}
+
+// Keywords are found by their length and initial, which leave at most two candidates (WHILE and
+// WRITE share both); each is compared with the token as one 8-byte word, its bytes after the text
+// being zero. Entry 0 is the empty text, which no token is.
+struct KeywordIndex {
+  uint64_t packed[std::size(KeywordTable) + 1] = {};
+  uint8_t candidates[kBlock][256][2] = {};
+  constexpr KeywordIndex() {
+    for (size_t i = 0; i < std::size(KeywordTable); ++i) {
+      std::string_view keyword = KeywordTable[i];
+      packed[i + 1] = Packed(keyword);
+      uint8_t(&slot)[2] = candidates[keyword.size()][static_cast<unsigned char>(keyword[0])];
+      slot[slot[0] == 0 ? 0 : 1] = static_cast<uint8_t>(i + 1);
     }
   }
 };
-
-// The texts compared here are at most 16 bytes: a loop costs less than the library's compare.
-bool SameText(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (a[i] != b[i]) return false;
-  return true;
-}
-
-template <size_t N>
-int FindIn(const std::string_view (&table)[N], const ByLengthAndFirst<N> &index,
-           std::string_view text) {
-  if (text.empty() || text.size() > kMaxTokenText) return 0;
-  int e = index.entry[text.size()][static_cast<unsigned char>(text[0])];
-  if (e > 0) return SameText(table[e - 1], text) ? e : 0;
-  if (e == 0) return 0;
-  for (size_t i = N; i > 0; --i)
-    if (SameText(table[i - 1], text)) return static_cast<int>(i);
-  return 0;
-}
-
-constexpr ByLengthAndFirst<std::size(KeywordTable)> KeywordsByLength(KeywordTable);
-
-// No keyword is longer than 8 bytes: with the token's bytes zero after its text, a keyword is
-// compared as one 8-byte block.
-constexpr size_t kKeywordBlock = 8;
-struct KeywordBlocks {
-  char bytes[std::size(KeywordTable)][kKeywordBlock] = {};
-  constexpr KeywordBlocks() {
-    for (size_t i = 0; i < std::size(KeywordTable); ++i)
-      for (size_t j = 0; j < KeywordTable[i].size(); ++j) bytes[i][j] = KeywordTable[i][j];
-  }
-};
-constexpr KeywordBlocks kKeywordBlocks;
+constexpr KeywordIndex kKeywords;
 static_assert([] {
-  for (std::string_view keyword : KeywordTable)
-    if (keyword.size() >= kKeywordBlock) return false;
-  return true;
+  int shared = 0;
+  for (std::string_view keyword : KeywordTable) {
+    if (keyword.size() >= kBlock) return false;
+    shared += kKeywords.candidates[keyword.size()][static_cast<unsigned char>(keyword[0])][1] != 0;
+  }
+  return shared == 2; // no length and initial has a third keyword
 }());
-constexpr ByLengthAndFirst<std::size(OperatorTable)> OperatorsByLength(OperatorTable);
+
+// The code of an operator of one character, each of which is in the table.
+constexpr std::array<int32_t, 256> kOneCharOperator = [] {
+  std::array<int32_t, 256> table{};
+  for (size_t i = 0; i < std::size(OperatorTable); ++i)
+    if (OperatorTable[i].size() == 1)
+      table[static_cast<unsigned char>(OperatorTable[i][0])] = static_cast<int32_t>(30 + i + 1);
+  return table;
+}();
 } // namespace
 
 bool IsLetter(unsigned char c) {
@@ -117,20 +109,24 @@ bool IsOperatorChar(unsigned char c) {
   return (c >= 39 && c <= 47) || (c >= 58 && c <= 62);
 }
 
-int FindKeyword(const TokenChars &text) {
-  if (text.length == 0 || text.length >= kKeywordBlock) return 0;
-  auto same = [&](int e) {
-    return std::memcmp(kKeywordBlocks.bytes[e - 1], text.bytes, kKeywordBlock) == 0;
-  };
-  int e = KeywordsByLength.entry[text.length][static_cast<unsigned char>(text.bytes[0])];
-  if (e > 0) return same(e) ? e : 0;
-  if (e == 0) return 0;
-  for (int i = static_cast<int>(std::size(KeywordTable)); i > 0; --i)
-    if (same(i)) return i;
-  return 0;
+namespace {
+// The keyword whose text is packed, with its length, or 0.
+int KeywordOf(uint64_t packed, size_t length) {
+  if (length >= kBlock) return 0;
+  const uint8_t(&pair)[2] = kKeywords.candidates[length][packed & 0xFF];
+  return (packed == kKeywords.packed[pair[0]] ? pair[0] : 0) +
+         (packed == kKeywords.packed[pair[1]] ? pair[1] : 0);
 }
+} // namespace
+
+int FindKeyword(const TokenChars &text) {
+  return KeywordOf(Load(text.bytes), text.length);
+}
+
 int FindOperator(std::string_view text) {
-  return FindIn(OperatorTable, OperatorsByLength, text);
+  for (size_t i = 0; i < std::size(OperatorTable); ++i)
+    if (OperatorTable[i] == text) return static_cast<int>(i + 1);
+  return 0;
 }
 
 namespace {
@@ -146,8 +142,7 @@ enum Start : uint8_t {
 constexpr std::array<Start, 256> kStartOf = [] {
   std::array<Start, 256> table{};
   for (int c = 0; c < 256; ++c) {
-    auto byte = static_cast<unsigned char>(c);
-    if (IsBlankOrBreak(byte))
+    if (kBlankByte[c])
       table[c] = kBlankStart;
     else if (AsciiLetter(c))
       table[c] = kWordStart;
@@ -161,15 +156,6 @@ constexpr std::array<Start, 256> kStartOf = [] {
   return table;
 }();
 
-// The code of an operator of one character, each of which is in the table.
-constexpr std::array<int32_t, 256> kOneCharOperator = [] {
-  std::array<int32_t, 256> table{};
-  for (size_t i = 0; i < std::size(OperatorTable); ++i)
-    if (OperatorTable[i].size() == 1)
-      table[static_cast<unsigned char>(OperatorTable[i][0])] = static_cast<int32_t>(30 + i + 1);
-  return table;
-}();
-
 // Advances the reader to p, a byte of the window after CurChar, as if every byte before it had been
 // read with ReadChar.
 void AdvanceTo(const unsigned char *p) {
@@ -179,11 +165,13 @@ void AdvanceTo(const unsigned char *p) {
 }
 
 // Ends a token whose last byte is the one before p in the window: reads the byte at p and skips
-// the blanks from there, as ReadChar and SkipBlanks would. Mostly all of it is in the window.
+// the blanks from there, as ReadChar and SkipBlanks would. One blank or none follows most tokens,
+// a line's end only every few: one blank is taken without a branch, more in a loop.
 void EndTokenAt(const unsigned char *p) {
   using namespace reader_fast;
   const unsigned char *end = limit;
-  while (p < end && IsBlankOrBreak(*p)) ++p;
+  p += (p < end) & kBlankByte[*p];
+  while (p < end && kBlankByte[*p]) ++p;
   if (p < end && *p != '{') {
     CurChar = *p;
     AdvanceTo(p + 1);
@@ -194,28 +182,53 @@ void EndTokenAt(const unsigned char *p) {
   SkipBlanks();
 }
 
-// Takes, after CurChar, the bytes of the window of the class `table` as ReadChar would one by one:
-// they are never "{", so only CharPos is kept; `take` sees each. Returns where the run ended.
-template <typename Take>
-const unsigned char *TakeRun(const std::array<bool, 256> &table, Take take) {
-  using namespace reader_fast;
-  const unsigned char *p = next, *end = limit;
-  while (p < end && table[*p]) take(*p++);
-  return p;
+// How many of the bytes from p on, at most seven, belong to the class, found without a branch per
+// byte. The count says nothing past limit.
+size_t ShortRun(const std::array<bool, 256> &table, const unsigned char *p) {
+  size_t length = 0;
+  bool inRun = true;
+  for (size_t i = 0; i < kBlock - 1; ++i) {
+    inRun &= table[p[i]];
+    length += inRun;
+  }
+  return length;
 }
 
-// A word or a number: CurChar and the bytes of its class after it. When the run stops at the end of
-// the window or at a comment, the token may go on behind it, so it is read on with ReadChar.
-template <typename Take> void TakeToken(const std::array<bool, 256> &table, Take take) {
+// The bytes of a word or a number are taken from the window in one step when the token, CurChar
+// and at most seven bytes after it, ends inside the window and not at a comment. Returns the bytes
+// after CurChar as a word, zero past the token (upper-cased if `upper`), with their count; or false
+// when the token must be read byte by byte.
+bool TakeShortToken(const std::array<bool, 256> &table, bool upper, uint64_t &word,
+                    size_t &length) {
   using namespace reader_fast;
-  take(CurChar);
-  const unsigned char *p = TakeRun(table, take);
-  if (p < limit && *p != '{') return EndTokenAt(p);
-  AdvanceTo(p);
-  ReadChar();
+  const unsigned char *p = next;
+  length = ShortRun(table, p);
+  if (length == kBlock - 1 || length >= static_cast<size_t>(limit - p) || p[length] == '{')
+    return false;
+  word = Load(p) & ((uint64_t{1} << (8 * length)) - 1);
+  // Of a letter or a digit, only a small letter has both 0x40 and 0x20 set: clearing 0x20 where
+  // 0x40 is set upper-cases the letters and keeps the digits.
+  if (upper) word &= ~((word & 0x4040404040404040) >> 1);
+  EndTokenAt(p + length);
+  return true;
+}
+
+// The sum of the eight bytes of a word.
+uint32_t ByteSum(uint64_t word) {
+  constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FF;
+  uint64_t pairs = (word & kEvenBytes) + ((word >> 8) & kEvenBytes);
+  return static_cast<uint32_t>((pairs * 0x0001000100010001) >> 48);
+}
+
+// A word or a number read byte by byte: CurChar and the bytes of its class after it, across the
+// end of a window and through comments, which may stand inside a token.
+template <typename Take> void TakeLongToken(const std::array<bool, 256> &table, Take take) {
+  using namespace reader_fast;
   while (table[CurChar]) {
     take(CurChar);
-    AdvanceTo(TakeRun(table, take));
+    const unsigned char *p = next, *end = limit;
+    while (p < end && table[*p]) take(*p++);
+    AdvanceTo(p);
     ReadChar();
   }
   SkipBlanks();
@@ -246,12 +259,33 @@ void NextToken() {
   }
 }
 
-// The text is built in a local copy: stores into the global would have to be reloaded after each
-// byte, as a char may alias anything.
+namespace {
+// A token of at most eight bytes is made in a register and stored as whole words: a word loaded
+// from bytes just stored one at a time would wait for them to reach the cache.
+void SetTokenText(uint64_t packed, size_t length) {
+  std::memcpy(TokenText.bytes, &packed, kBlock);
+  std::memset(TokenText.bytes + kBlock, 0, kBlock);
+  TokenText.length = length;
+}
+} // namespace
+
+// A long token's text is built in a local copy: stores into the global would have to be reloaded
+// after each byte, as a char may alias anything.
 void ScanIdentifier() {
+  uint64_t first = static_cast<unsigned char>(Upper(CurChar));
+  uint64_t word;
+  size_t length;
+  if (TakeShortToken(kWordByte, true, word, length)) {
+    uint64_t packed = first | word << 8;
+    SetTokenText(packed, 1 + length);
+    TokenCode = KeywordOf(packed, 1 + length) + 2;
+    uint32_t sum = ByteSum(packed); // the bytes upper-cased: the hash of an identifier
+    TokenHash = TokenCode == kIdentifier ? static_cast<int32_t>(sum % 211) : TokenHash;
+    return;
+  }
   TokenChars text;
-  int32_t sum = 0; // of the kept bytes, upper-cased: the hash of an identifier
-  TakeToken(kWordByte, [&](unsigned char c) {
+  uint32_t sum = 0;
+  TakeLongToken(kWordByte, [&](unsigned char c) {
     if (text.length < kMaxTokenText) {
       char upper = Upper(c);
       text.bytes[text.length++] = upper;
@@ -260,12 +294,20 @@ void ScanIdentifier() {
   });
   TokenText = text;
   TokenCode = FindKeyword(text) + 2;
-  if (TokenCode == kIdentifier) TokenHash = sum % 211;
+  if (TokenCode == kIdentifier) TokenHash = static_cast<int32_t>(sum % 211);
 }
 
 void ScanNumber() {
+  uint64_t first = CurChar;
+  uint64_t word;
+  size_t length;
+  if (TakeShortToken(kDigitByte, false, word, length)) {
+    SetTokenText(first | word << 8, 1 + length);
+    TokenCode = kNumber;
+    return;
+  }
   TokenChars text;
-  TakeToken(kDigitByte, [&](unsigned char c) {
+  TakeLongToken(kDigitByte, [&](unsigned char c) {
     if (text.length < kMaxTokenText) text.bytes[text.length++] = static_cast<char>(c);
   });
   TokenText = text;
@@ -275,21 +317,22 @@ void ScanNumber() {
 // After ":", "<" and ">" any operator character is taken as the second character of the token,
 // so ":(" or ">-" make one token that no parser accepts.
 void ScanOperator() {
-  TokenChars text;
-  text.bytes[text.length++] = static_cast<char>(CurChar);
+  char text[2] = {static_cast<char>(CurChar), 0};
   if (CurChar == ':' || CurChar == '<' || CurChar == '>') {
+    size_t length = 1;
     ReadChar();
     if (IsOperatorChar(CurChar)) {
-      text.bytes[text.length++] = static_cast<char>(CurChar);
+      text[length++] = static_cast<char>(CurChar);
       ReadChar();
     }
     SkipBlanks();
-    TokenCode = FindOperator(text) + 30;
+    TokenCode = FindOperator(std::string_view(text, length)) + 30;
+    SetTokenText(Packed(std::string_view(text, length)), length);
   } else {
     TokenCode = kOneCharOperator[CurChar];
+    SetTokenText(static_cast<unsigned char>(text[0]), 1);
     EndTokenAt(reader_fast::next);
   }
-  TokenText = text;
 }
 
 // The opening quote and the blanks after it were taken with the quote token. Everything up to the

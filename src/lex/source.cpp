@@ -20,7 +20,7 @@ int64_t fileSize = 0;
 // The file is read through this window; ReadChar is called once per byte and must not cost a
 // system call each time.
 constexpr int64_t kWindow = 64 * 1024;
-unsigned char window[kWindow];
+unsigned char window[kWindow + reader_fast::kLookAhead];
 int64_t windowStart = 0; // the offset of window[0] in the file
 bool atEnd = false;
 
@@ -164,7 +164,8 @@ void SkipBlankRun() {
   while (IsBlankOrBreak(CurChar)) {
     const unsigned char *p = next;
     while (p < limit && IsBlankOrBreak(*p)) ++p;
-    CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - next));
+    CharPos =
+        static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - next));
     next = p;
     ReadChar();
   }

@@ -10,6 +10,7 @@
 // (LineNumber), on from where the last such count stopped.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -35,8 +36,10 @@ constexpr bool IsLineBreak(unsigned char c) {
 }
 
 // The bytes of the current window after CurChar: next..limit. Any of them but "{" may be taken
-// without a call, as long as CharPos is advanced by as many.
+// without a call, as long as CharPos is advanced by as many. The kLookAhead bytes from any byte up
+// to limit may be loaded at once; those past limit are no part of the source.
 namespace reader_fast {
+constexpr size_t kLookAhead = 8;
 extern const unsigned char *next;
 extern const unsigned char *limit;
 } // namespace reader_fast
