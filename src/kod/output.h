@@ -20,9 +20,20 @@ void CloseOutput();
 
 // The write buffer of "out.asm". Every line of the output passes through here in small pieces, so
 // the common case, a piece that fits, is inlined at each caller.
+// The decimal digits of a number, made in place: no string is built for the numbers of labels,
+// constants and loads.
+struct NumberText {
+  char bytes[16];
+  size_t size;
+};
+NumberText DecimalOf(int64_t value);
+
 namespace output_buffer {
-constexpr size_t kSize = 256 * 1024;
-extern char bytes[kSize];
+// A megabyte: the file is written in few calls. kSlack bytes past kSize take the fixed-size copies
+// of a line that fits: they may write beyond its end, never beyond the slack.
+constexpr size_t kSize = 1 << 20;
+constexpr size_t kSlack = sizeof NumberText::bytes;
+extern char bytes[kSize + kSlack];
 extern size_t used;
 void PutLong(std::string_view text);
 
@@ -42,11 +53,20 @@ inline char *CopySmall(char *to, const char *from, size_t n) {
     std::memcpy(to + n - 4, from + n - 4, 4);
     return to + n;
   }
-  for (size_t i = 0; i < n; ++i) to[i] = from[i];
+  // One to three bytes: the first, the middle and the last cover them all.
+  if (n > 0) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  }
   return to + n;
 }
 inline char *Copy(char *to, std::string_view text) {
   return CopySmall(to, text.data(), text.size());
+}
+inline char *Copy(char *to, const NumberText &number) {
+  std::memcpy(to, number.bytes, sizeof number.bytes);
+  return to + number.size;
 }
 template <size_t N> char *Copy(char *to, const char (&literal)[N]) {
   std::memcpy(to, literal, N - 1);
@@ -54,6 +74,9 @@ template <size_t N> char *Copy(char *to, const char (&literal)[N]) {
 }
 inline size_t SizeOf(std::string_view text) {
   return text.size();
+}
+inline size_t SizeOf(const NumberText &number) {
+  return number.size;
 }
 template <size_t N> constexpr size_t SizeOf(const char (&)[N]) {
   return N - 1;
@@ -81,6 +104,9 @@ inline void PutText(std::string_view text) {
   if (text.size() > kSize - used) return PutLong(text);
   Copy(bytes + used, text);
   used += text.size();
+}
+inline void PutText(const NumberText &number) {
+  PutText(std::string_view(number.bytes, number.size));
 }
 // A string literal's length is known here, which spares the search for its end.
 template <size_t N> void PutText(const char (&literal)[N]) {

@@ -1,7 +1,5 @@
 #include "kod/templates.h"
 
-#include <charconv>
-
 #include "kod/output.h"
 #include "os/text.h"
 
@@ -13,7 +11,7 @@ namespace {
 // The comparison family: `jump` is taken on the flags of EmitCompare; `taken` is what AX holds
 // then.
 void EmitSetFlag(std::string_view jump, bool taken) {
-  std::string c = IntText(CompareCount);
+  NumberText c = DecimalOf(CompareCount);
   EmitLine("     ", jump, " _M", c);
   EmitLine(taken ? "     mov     AX, 0" : "     mov     AX, 1");
   EmitLine("     jmp     Skip", c);
@@ -58,11 +56,8 @@ void EmitNot() {
   EmitLines(kNot);
 }
 
-// The digits are made in place: a number is loaded for every constant of the program.
 void EmitLoadConst(int32_t value) {
-  char digits[12];
-  char *end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  EmitLine("     MOV     AX, ", std::string_view(digits, static_cast<size_t>(end - digits)));
+  EmitLine("     MOV     AX, ", DecimalOf(value));
 }
 
 void EmitLoadVar(std::string_view name) {
