@@ -18,16 +18,16 @@ extern int32_t LabelCount;
 void OpenOutput();
 void CloseOutput();
 
-// The write buffer of "out.asm". Every line of the output passes through here in small pieces, so
-// the common case, a piece that fits, is inlined at each caller.
-// The decimal digits of a number, made in place: no string is built for the numbers of labels,
-// constants and loads.
+// The decimal digits of a number, made in place: no string is built for the constants loaded and
+// the numbers of the comparison labels.
 struct NumberText {
   char bytes[16];
   size_t size;
 };
 NumberText DecimalOf(int64_t value);
 
+// The write buffer of "out.asm". Every line of the output passes through here in small pieces, so
+// the common case, a piece that fits, is inlined at each caller.
 namespace output_buffer {
 // A megabyte: the file is written in few calls. kSlack bytes past kSize take the fixed-size copies
 // of a line that fits: they may write beyond its end, never beyond the slack.
