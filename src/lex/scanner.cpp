@@ -86,6 +86,12 @@ static_assert([] {
   return shared == 2; // no length and initial has a third keyword
 }());
 
+constexpr std::array<uint64_t, std::size(OperatorTable)> kOperatorWords = [] {
+  std::array<uint64_t, std::size(OperatorTable)> words{};
+  for (size_t i = 0; i < words.size(); ++i) words[i] = Packed(OperatorTable[i]);
+  return words;
+}();
+
 // The code of an operator of one character, each of which is in the table.
 constexpr std::array<int32_t, 256> kOneCharOperator = [] {
   std::array<int32_t, 256> table{};
@@ -123,9 +129,13 @@ int FindKeyword(const TokenChars &text) {
   return KeywordOf(Load(text.bytes), text.length);
 }
 
+// Operators are compared as packed words, which spares a call to compare bytes per entry.
 int FindOperator(std::string_view text) {
+  if (text.size() > kBlock) return 0;
+  uint64_t packed = Packed(text);
   for (size_t i = 0; i < std::size(OperatorTable); ++i)
-    if (OperatorTable[i] == text) return static_cast<int>(i + 1);
+    if (kOperatorWords[i] == packed && OperatorTable[i].size() == text.size())
+      return static_cast<int>(i + 1);
   return 0;
 }
 
