@@ -270,8 +270,9 @@ void NextToken() {
 }
 
 namespace {
-// A token of at most eight bytes is made in a register and stored as whole words: a word loaded
-// from bytes just stored one at a time would wait for them to reach the cache.
+// A token of at most eight bytes is made in a register and stored as whole words: a wide load of
+// bytes just stored one at a time (the keyword search, the symbol lookup) cannot be served from the
+// pending stores and waits for them.
 void SetTokenText(uint64_t packed, size_t length) {
   std::memcpy(TokenText.bytes, &packed, kBlock);
   std::memset(TokenText.bytes + kBlock, 0, kBlock);
