@@ -14,7 +14,7 @@ void ResetTranslatorState() {
   LabelCount = 0;
   ConcatCount = 0;
   ReadChar();
-  // LineNo stays as the reader counts it: the first line is line 1 in both passes.
+  // Line numbers come from the reader, counted from the start of the file in both passes.
   CharPos = 0;
   ReparseOffset = 0;
   ReparseKind = 0;

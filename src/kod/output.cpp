@@ -1,6 +1,7 @@
 #include "kod/output.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "os/runtime.h"
@@ -21,8 +22,15 @@ void Flush() {
 
 } // namespace
 
+NumberText DecimalOf(int64_t value) {
+  NumberText number;
+  char *end = std::to_chars(number.bytes, number.bytes + sizeof number.bytes, value).ptr;
+  number.size = static_cast<size_t>(end - number.bytes);
+  return number;
+}
+
 namespace output_buffer {
-char bytes[kSize];
+char bytes[kSize + kSlack];
 size_t used = 0;
 
 void PutLong(std::string_view text) {

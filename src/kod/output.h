@@ -1,5 +1,11 @@
 // The intermediate file "out.asm" and its line layout, the numbered jump labels, and the three
 // jump templates placed around them. Every text line gets one space in front; labels get none.
+//
+// The output is about 13 bytes per source byte, so putting text into the buffer must cost little
+// more than the copy: a fixed group of lines is laid out at compile time as one constant block
+// (Lines) and copied with one test for room, a line with a name or a number put in is copied in a
+// few pieces of known or short length, and the buffer is large, so the file is written in few
+// calls.
 #pragma once
 
 #include <cstdint>
@@ -12,11 +18,22 @@ extern int32_t LabelCount;
 void OpenOutput();
 void CloseOutput();
 
+// The decimal digits of a number, made in place: no string is built for the constants loaded and
+// the numbers of the comparison labels.
+struct NumberText {
+  char bytes[16];
+  size_t size;
+};
+NumberText DecimalOf(int64_t value);
+
 // The write buffer of "out.asm". Every line of the output passes through here in small pieces, so
 // the common case, a piece that fits, is inlined at each caller.
 namespace output_buffer {
-constexpr size_t kSize = 256 * 1024;
-extern char bytes[kSize];
+// A megabyte: the file is written in few calls. kSlack bytes past kSize take the fixed-size copies
+// of a line that fits: they may write beyond its end, never beyond the slack.
+constexpr size_t kSize = 1 << 20;
+constexpr size_t kSlack = sizeof NumberText::bytes;
+extern char bytes[kSize + kSlack];
 extern size_t used;
 void PutLong(std::string_view text);
 
@@ -36,11 +53,20 @@ inline char *CopySmall(char *to, const char *from, size_t n) {
     std::memcpy(to + n - 4, from + n - 4, 4);
     return to + n;
   }
-  for (size_t i = 0; i < n; ++i) to[i] = from[i];
+  // One to three bytes: the first, the middle and the last cover them all.
+  if (n > 0) {
+    to[0] = from[0];
+    to[n / 2] = from[n / 2];
+    to[n - 1] = from[n - 1];
+  }
   return to + n;
 }
 inline char *Copy(char *to, std::string_view text) {
   return CopySmall(to, text.data(), text.size());
+}
+inline char *Copy(char *to, const NumberText &number) {
+  std::memcpy(to, number.bytes, sizeof number.bytes);
+  return to + number.size;
 }
 template <size_t N> char *Copy(char *to, const char (&literal)[N]) {
   std::memcpy(to, literal, N - 1);
@@ -49,10 +75,28 @@ template <size_t N> char *Copy(char *to, const char (&literal)[N]) {
 inline size_t SizeOf(std::string_view text) {
   return text.size();
 }
+inline size_t SizeOf(const NumberText &number) {
+  return number.size;
+}
 template <size_t N> constexpr size_t SizeOf(const char (&)[N]) {
   return N - 1;
 }
 } // namespace output_buffer
+
+// Lines laid out as EmitLine writes them, made at compile time: Lines("a", "b") is " a\r\n b\r\n".
+template <size_t N> struct LineBlock { char bytes[N]; };
+template <size_t... N> consteval auto Lines(const char (&...lines)[N]) {
+  LineBlock<((N - 1 + 3) + ...)> block{};
+  size_t at = 0;
+  auto add = [&](const char *line, size_t size) {
+    block.bytes[at++] = ' ';
+    for (size_t i = 0; i < size; ++i) block.bytes[at++] = line[i];
+    block.bytes[at++] = '\r';
+    block.bytes[at++] = '\n';
+  };
+  (add(lines, N - 1), ...);
+  return block;
+}
 
 // Bytes into "out.asm" as they are.
 inline void PutText(std::string_view text) {
@@ -61,9 +105,20 @@ inline void PutText(std::string_view text) {
   Copy(bytes + used, text);
   used += text.size();
 }
+inline void PutText(const NumberText &number) {
+  PutText(std::string_view(number.bytes, number.size));
+}
 // A string literal's length is known here, which spares the search for its end.
 template <size_t N> void PutText(const char (&literal)[N]) {
   PutText(std::string_view(literal, N - 1));
+}
+
+// A block of lines: its size is a constant, so the copy is a few moves.
+template <size_t N> void EmitLines(const LineBlock<N> &block) {
+  using namespace output_buffer;
+  if (N > kSize - used) return PutLong(std::string_view(block.bytes, N));
+  std::memcpy(bytes + used, block.bytes, N);
+  used += N;
 }
 
 void EmitText(std::string_view text);

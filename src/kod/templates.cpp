@@ -11,7 +11,7 @@ namespace {
 // The comparison family: `jump` is taken on the flags of EmitCompare; `taken` is what AX holds
 // then.
 void EmitSetFlag(std::string_view jump, bool taken) {
-  std::string c = IntText(CompareCount);
+  NumberText c = DecimalOf(CompareCount);
   EmitLine("     ", jump, " _M", c);
   EmitLine(taken ? "     mov     AX, 0" : "     mov     AX, 1");
   EmitLine("     jmp     Skip", c);
@@ -23,43 +23,41 @@ void EmitSetFlag(std::string_view jump, bool taken) {
 
 // Moves 255 bytes from SI to DI (the caller loads both).
 void EmitMove255() {
-  EmitLine("cld");
-  EmitLine("mov CX, 255");
-  EmitLine("rep movsb");
+  static constexpr auto kMove = Lines("cld", "mov CX, 255", "rep movsb");
+  EmitLines(kMove);
 }
 
 // DOS reads one line of at most `limit` bytes into _bufrw; `end` is put right behind what it read.
 void EmitReadLine(std::string_view limit, std::string_view end) {
-  EmitLine("mov ah, 3fh");
-  EmitLine("mov bx, 0");
-  EmitLine("lea dx, _bufrw");
+  static constexpr auto kStart = Lines("mov ah, 3fh", "mov bx, 0", "lea dx, _bufrw");
+  static constexpr auto kCall = Lines("int 21h", "mov SI,AX");
+  EmitLines(kStart);
   EmitLine("mov cx,", limit);
-  EmitLine("int 21h");
-  EmitLine("mov SI,AX");
+  EmitLines(kCall);
   EmitLine("mov _bufrw[SI],", end);
 }
 
 // Every string operation leaves a "$" at the last byte of the work buffer, so a result that grew
 // past 254 characters is cut there and stays terminated, and the search for its end stays inside.
 void EmitTerminateWorkBuffer() {
-  EmitLine("mov _bufstr1[254],\"$\"");
+  static constexpr auto kTerminate = Lines("mov _bufstr1[254],\"$\"");
+  EmitLines(kTerminate);
 }
 } // namespace
 
 void EmitNeg() {
-  EmitLine("     neg AX");
+  static constexpr auto kNeg = Lines("     neg AX");
+  EmitLines(kNeg);
 }
 
 // NOT of a truth value: 1 when AX was 0, else 0.
 void EmitNot() {
-  EmitLine("     neg     AX");
-  EmitLine("     sbb     AX, AX");
-  EmitLine("     inc     AX");
+  static constexpr auto kNot = Lines("     neg     AX", "     sbb     AX, AX", "     inc     AX");
+  EmitLines(kNot);
 }
 
 void EmitLoadConst(int32_t value) {
-  EmitText("     MOV     AX,");
-  EmitLine(IntText(value));
+  EmitLine("     MOV     AX, ", DecimalOf(value));
 }
 
 void EmitLoadVar(std::string_view name) {
@@ -67,46 +65,46 @@ void EmitLoadVar(std::string_view name) {
 }
 
 void EmitPush() {
-  EmitLine("     push    AX");
+  static constexpr auto kPush = Lines("     push    AX");
+  EmitLines(kPush);
 }
 
 void EmitAdd() {
-  EmitLine("     pop     BX");
-  EmitLine("     add     AX, BX");
+  static constexpr auto kAdd = Lines("     pop     BX", "     add     AX, BX");
+  EmitLines(kAdd);
 }
 
 // Leaves later - earlier; the translator negates it.
 void EmitSub() {
-  EmitLine("      pop     BX");
-  EmitLine("      sub     AX, BX");
+  static constexpr auto kSub = Lines("      pop     BX", "      sub     AX, BX");
+  EmitLines(kSub);
 }
 
 void EmitMul() {
-  EmitLine("     pop     BX");
-  EmitLine("     imul     BX");
+  static constexpr auto kMul = Lines("     pop     BX", "     imul     BX");
+  EmitLines(kMul);
 }
 
 // cwd extends the sign of the dividend into DX, so a negative dividend divides correctly.
 void EmitDiv() {
-  EmitLine("     mov     BX,AX");
-  EmitLine("     pop     AX");
-  EmitLine("     cwd");
-  EmitLine("     idiv     BX");
+  static constexpr auto kDiv =
+      Lines("     mov     BX,AX", "     pop     AX", "     cwd", "     idiv     BX");
+  EmitLines(kDiv);
 }
 
 void EmitAnd() {
-  EmitLine("      pop     BX");
-  EmitLine("      and     AX, BX");
+  static constexpr auto kAnd = Lines("      pop     BX", "      and     AX, BX");
+  EmitLines(kAnd);
 }
 
 void EmitOr() {
-  EmitLine("      pop     BX");
-  EmitLine("      or      AX, BX");
+  static constexpr auto kOr = Lines("      pop     BX", "      or      AX, BX");
+  EmitLines(kOr);
 }
 
 void EmitCompare() {
-  EmitLine("     pop     BX");
-  EmitLine("     cmp     AX, BX");
+  static constexpr auto kCompare = Lines("     pop     BX", "     cmp     AX, BX");
+  EmitLines(kCompare);
 }
 
 void EmitSetJe() {
@@ -137,9 +135,9 @@ void EmitStore(std::string_view name) {
 void EmitRead(const std::vector<ListEntry> &list) {
   for (const ListEntry &entry : list) {
     if (entry.tag == "1") {
+      static constexpr auto kToNumber = Lines("mov  di,offset  _bufrw", "call sl_atoi");
       EmitReadLine("10", "13");
-      EmitLine("mov  di,offset  _bufrw");
-      EmitLine("call sl_atoi");
+      EmitLines(kToNumber);
       EmitLine("mov  _", entry.name, ",ax");
     } else if (entry.tag == "2") {
       EmitReadLine("254", "\"$\"");
@@ -159,18 +157,19 @@ void EmitWrite(std::string_view text, size_t textIndex, const std::vector<ListEn
     EmitLine("call Write");
     EmitLine("pop ax");
   }
+  static constexpr auto kPush = Lines("push ax");
+  static constexpr auto kToText =
+      Lines("mov di, offset result", "call ToOct", "mov dx, offset result");
+  static constexpr auto kWriteAndPop = Lines("call Write", "pop ax");
   for (const ListEntry &entry : list) {
-    EmitLine("push ax");
+    EmitLines(kPush);
     if (entry.tag == "2") {
       EmitLine("mov dx, offset  _", entry.name);
     } else {
       EmitLine("mov ax, _", entry.name);
-      EmitLine("mov di, offset result");
-      EmitLine("call ToOct");
-      EmitLine("mov dx, offset result");
+      EmitLines(kToText);
     }
-    EmitLine("call Write");
-    EmitLine("pop ax");
+    EmitLines(kWriteAndPop);
   }
 }
 

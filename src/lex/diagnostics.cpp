@@ -9,7 +9,7 @@ constexpr Cp866 kErrorInLine(u8"Ошибка в строке ");
 }
 
 std::string LinePrefix() {
-  return kErrorInLine.str() + IntText(LineNo);
+  return kErrorInLine.str() + IntText(LineNumber());
 }
 
 void ReportError(const std::string &message) {

@@ -1,14 +1,21 @@
 // The source reader: the source file and the one-character lookahead through which both passes see
 // the program. Brace comments are removed here, below the level of tokens, so they may stand
 // anywhere, even inside a word or a string literal.
+//
+// Every byte of the source passes here in both passes, so the common byte costs no more than a
+// look: the file is read in windows, ReadChar takes a byte from the window inline and calls out
+// only for a "{" or the window's end, and the scanner takes whole runs of bytes (blanks, word
+// bytes) straight from the window through reader_fast. Nothing is counted per line while reading:
+// a message that needs the line of the current character counts the line breaks before it then
+// (LineNumber), on from where the last such count stopped.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 extern std::string SourceName; // the first command-line argument
 extern unsigned char CurChar;  // the lookahead; 0 once the source has ended
-extern int32_t LineNo;         // line of CurChar, counted from 1
 extern int32_t CharPos; // ReadChar calls since last set; in the pre-check, offset of the next byte
 
 void OpenSource();
@@ -17,42 +24,47 @@ bool SourceIsOpen();
 // True when the last ReadChar found the end of the source (a byte 0 inside the file is not the
 // end).
 bool AtEndOfSource();
+// The line of CurChar, counted from 1. A line break is LF, CR LF (one break) or a CR that no LF
+// follows; the bytes of comments count like any other.
+int32_t LineNumber();
 
-inline bool IsBlank(unsigned char c) {
+constexpr bool IsBlank(unsigned char c) {
   return c == ' ' || c == '\t';
 }
-inline bool IsLineBreak(unsigned char c) {
+constexpr bool IsLineBreak(unsigned char c) {
   return c == '\n' || c == '\r';
 }
 
-// The bytes of the current window that ReadChar may take without the bookkeeping of line
-// breaks, comments and the end: next..limit, valid while `plain` (the byte before is no CR or LF).
+// The bytes of the current window after CurChar: next..limit. Any of them but "{" may be taken
+// without a call, as long as CharPos is advanced by as many. The kLookAhead bytes from any byte up
+// to limit may be loaded at once; those past limit are no part of the source.
 namespace reader_fast {
+constexpr size_t kLookAhead = 8;
 extern const unsigned char *next;
 extern const unsigned char *limit;
-extern bool plain;
 } // namespace reader_fast
 void ReadCharSlow();
 
 // Advances by one character; a "{" starts a comment, which is skipped at once.
 inline void ReadChar() {
   using namespace reader_fast;
-  if (next < limit && plain) {
-    unsigned char byte = *next;
-    if (!IsLineBreak(byte) && byte != '{') {
-      ++next;
-      CurChar = byte;
-      CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
-      return;
-    }
+  if (next < limit && *next != '{') {
+    CurChar = *next++;
+    CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
+    return;
   }
   ReadCharSlow();
 }
-// Skips blanks and line breaks.
+// Blank, tab, LF or CR, tested as one bit of a mask.
+constexpr bool IsBlankOrBreak(unsigned char c) {
+  return c <= ' ' && ((uint64_t{1} << ' ' | 1u << '\t' | 1u << '\n' | 1u << '\r') >> c & 1u);
+}
+void SkipBlankRun();
+// Skips blanks and line breaks. Most tokens are followed by one blank or none: the test is inline.
 inline void SkipBlanks() {
-  while (IsBlank(CurChar) || IsLineBreak(CurChar)) ReadChar();
+  if (IsBlankOrBreak(CurChar)) SkipBlankRun();
 }
 // Entered with CurChar = "{": skips the comment with all comments nested in it, then reads on.
 void SkipComment();
-// Moves the source so that the next ReadChar takes the byte at `offset`, with LineNo kept right.
+// Moves the source so that the next ReadChar takes the byte at `offset`.
 void SeekSource(int64_t offset);

@@ -28,7 +28,7 @@ struct Key {
 };
 Key SymTabKey[kSymTabSize];
 
-Key KeyOf(const std::string &text) {
+Key KeyOf(std::string_view text) {
   Key key;
   size_t length = std::min(text.size(), kMaxTokenText);
   std::memcpy(&key.low, text.data(), std::min<size_t>(length, 8));

@@ -112,3 +112,72 @@ TEST(Scanner, UnknownCharacterAndUnclosedCommentStopTheRun) {
   EXPECT_EXIT(ScanFirstToken("_ "), testing::ExitedWithCode(1), "");
   EXPECT_EXIT(ScanFirstToken("{ a { b }"), testing::ExitedWithCode(1), "");
 }
+
+namespace {
+struct FullToken {
+  int32_t code;
+  std::string text;
+  int32_t hash;
+  bool operator==(const FullToken &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &out, const FullToken &t) {
+  return out << t.code << ":" << t.text << "#" << t.hash;
+}
+
+std::vector<FullToken> ScanFull(const std::string &text) {
+  OpenText(text);
+  std::vector<FullToken> tokens;
+  while (!AtEndOfSource() && CurChar != 0) {
+    NextToken();
+    tokens.push_back({TokenCode, TokenText, TokenHash});
+  }
+  return tokens;
+}
+} // namespace
+
+TEST(Scanner, WordsOfEveryLengthAroundTheEightByteStep) {
+  EXPECT_EQ(Scan("abcdefg abcdefgh abcdefghi wHiLe write writes whil write1 "),
+            (std::vector<Token>{{kIdentifier, "ABCDEFG"},
+                                {kIdentifier, "ABCDEFGH"},
+                                {kIdentifier, "ABCDEFGHI"},
+                                {kWhile, "WHILE"},
+                                {kWrite, "WRITE"},
+                                {kIdentifier, "WRITES"},
+                                {kIdentifier, "WHIL"},
+                                {kIdentifier, "WRITE1"}}));
+  EXPECT_EQ(
+      Scan("aZ9z0 1234567 12345678 0 "),
+      (std::vector<Token>{
+          {kIdentifier, "AZ9Z0"}, {kNumber, "1234567"}, {kNumber, "12345678"}, {kNumber, "0"}}));
+  Scan("i1 ");
+  EXPECT_EQ(TokenHash, 122); // as I1
+  Scan("abcdefghij ");
+  EXPECT_EQ(TokenHash, (65 + 66 + 67 + 68 + 69 + 70 + 71 + 72 + 73 + 74) % 211);
+}
+
+TEST(Scanner, CommentsInsideTokensJoinTheirParts) {
+  EXPECT_EQ(Scan("AB{x}CD 1{\n}2 BE{}GIN WH{ }ILE:{}= "), (std::vector<Token>{{kIdentifier, "ABCD"},
+                                                                              {kNumber, "12"},
+                                                                              {kBegin, "BEGIN"},
+                                                                              {kWhile, "WHILE"},
+                                                                              {kAssign, ":="}}));
+}
+
+// The same tokens, wherever the window's end falls among them, scan the same: text, code, hash.
+TEST(Scanner, TokensAcrossTheEndOfTheWindow) {
+  const std::string tokens =
+      "v1 := abcdefghijklmnopq1 + 123456789012345678 * WRITE(X{c}Y, x) <> 7;\r\n"
+      "\tIF a<=b THEN c:=d ELSE {\r} e>=f; READ(z1){}\n";
+  const std::vector<FullToken> expected = ScanFull(tokens + " ");
+  ASSERT_EQ(expected.size(), 32u);
+  constexpr size_t kWindow = 64 * 1024;
+  for (size_t shift = 0; shift < tokens.size() + 8; ++shift) {
+    std::string padded(kWindow - tokens.size() - 4 + shift, ' ');
+    std::vector<FullToken> seen = ScanFull(padded + tokens + " ");
+    ASSERT_FALSE(seen.empty());
+    seen.erase(seen.begin()); // the blank at the start is no token but repeats the one before
+    EXPECT_EQ(seen, expected) << "window ends " << kWindow - padded.size()
+                              << " bytes into the tokens";
+  }
+}
