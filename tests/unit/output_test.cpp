@@ -20,9 +20,12 @@ template <typename Emit> std::string Written(Emit emit) {
   OpenOutput();
   emit();
   CloseOutput();
-  std::ifstream file("out.asm", std::ios::binary);
   std::stringstream text;
-  text << file.rdbuf();
+  {
+    // Closed before the directory goes: Windows removes no file that is open.
+    std::ifstream file("out.asm", std::ios::binary);
+    text << file.rdbuf();
+  }
   std::filesystem::current_path(here);
   std::filesystem::remove_all(dir);
   return text.str();
