@@ -239,13 +239,24 @@ def run_case(compiler, case_dir, keep):
         if os.path.exists(immutable_path):
             make_immutable(workdir, split_lf(read_text(immutable_path)), locked)
 
+        def run_compiler():
+            try:
+                return subprocess.run([compiler] + args, cwd=workdir, input=stdin_bytes,
+                                      capture_output=True, timeout=TIMEOUT_SECONDS)
+            except OSError as e:
+                raise CaseError(f"cannot start the compiler {compiler}: {e}")
+
         try:
-            proc = subprocess.run([compiler] + args, cwd=workdir, input=stdin_bytes,
-                                  capture_output=True, timeout=TIMEOUT_SECONDS)
+            proc = run_compiler()
+            # An emulated build (the Windows one under Wine) is now and then not started at all
+            # on a busy machine: the run fails and leaves nothing, no output and no file, which
+            # the compiler itself never does. Such a run is repeated once, and said.
+            untouched = {rel: read_bytes(full) for rel, full in list_files(workdir).items()} == given
+            if proc.returncode != 0 and not proc.stdout and not proc.stderr and untouched:
+                print(f"again: the run left no trace (exit {proc.returncode})")
+                proc = run_compiler()
         except subprocess.TimeoutExpired:
             return [f"the compiler did not end within {TIMEOUT_SECONDS} s\n"]
-        except OSError as e:
-            raise CaseError(f"cannot start the compiler {compiler}: {e}")
 
         failures = []
         if proc.returncode != expected_exit:
