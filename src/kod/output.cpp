@@ -1,11 +1,9 @@
 #include "kod/output.h"
 
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 #include "os/runtime.h"
-#include "os/text.h"
 
 int32_t LabelCount = 0;
 
@@ -21,13 +19,6 @@ void Flush() {
 }
 
 } // namespace
-
-NumberText DecimalOf(int64_t value) {
-  NumberText number;
-  char *end = std::to_chars(number.bytes, number.bytes + sizeof number.bytes, value).ptr;
-  number.size = static_cast<size_t>(end - number.bytes);
-  return number;
-}
 
 namespace output_buffer {
 char bytes[kSize + kSlack];
@@ -58,11 +49,6 @@ void CloseOutput() {
   int fd = outFd;
   outFd = -1;
   CloseFile(fd, kOutName);
-}
-
-void EmitText(std::string_view text) {
-  PutText(" ");
-  PutText(text);
 }
 
 void EmitLabel(std::string_view label) {

@@ -13,18 +13,12 @@
 #include <string>
 #include <string_view>
 
+#include "os/text.h"
+
 extern int32_t LabelCount;
 
 void OpenOutput();
 void CloseOutput();
-
-// The decimal digits of a number, made in place: no string is built for the constants loaded and
-// the numbers of the comparison labels.
-struct NumberText {
-  char bytes[16];
-  size_t size;
-};
-NumberText DecimalOf(int64_t value);
 
 // The write buffer of "out.asm". Every line of the output passes through here in small pieces, so
 // the common case, a piece that fits, is inlined at each caller.
@@ -121,7 +115,6 @@ template <size_t N> void EmitLines(const LineBlock<N> &block) {
   used += N;
 }
 
-void EmitText(std::string_view text);
 // One space, the text (given in pieces, which are written one after the other), CR LF: one test
 // for room in the buffer, then the pieces.
 template <typename... Pieces> void EmitLine(const Pieces &...pieces) {

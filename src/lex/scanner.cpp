@@ -102,17 +102,8 @@ constexpr std::array<int32_t, 256> kOneCharOperator = [] {
 }();
 } // namespace
 
-bool IsLetter(unsigned char c) {
-  return AsciiLetter(c);
-}
 bool IsDigit(unsigned char c) {
   return kDigitByte[c];
-}
-bool IsLetterOrDigit(unsigned char c) {
-  return kWordByte[c];
-}
-bool IsOperatorChar(unsigned char c) {
-  return (c >= 39 && c <= 47) || (c >= 58 && c <= 62);
 }
 
 namespace {
@@ -158,21 +149,13 @@ constexpr std::array<Start, 256> kStartOf = [] {
       table[c] = kWordStart;
     else if (AsciiDigit(c))
       table[c] = kNumberStart;
-    else if ((c >= 39 && c <= 47) || (c >= 58 && c <= 62))
+    else if (IsOperatorChar(static_cast<unsigned char>(c)))
       table[c] = kOperatorStart;
     else if (c == '{')
       table[c] = kCommentStart;
   }
   return table;
 }();
-
-// Advances the reader to p, a byte of the window after CurChar, as if every byte before it had been
-// read with ReadChar.
-void AdvanceTo(const unsigned char *p) {
-  using namespace reader_fast;
-  CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - next));
-  next = p;
-}
 
 // Ends a token whose last byte is the one before p in the window: reads the byte at p and skips
 // the blanks from there, as ReadChar and SkipBlanks would. One blank or none follows most tokens,
@@ -184,10 +167,10 @@ void EndTokenAt(const unsigned char *p) {
   while (p < end && kBlankByte[*p]) ++p;
   if (p < end && *p != '{') {
     CurChar = *p;
-    AdvanceTo(p + 1);
+    reader_fast::TakeUpTo(p + 1);
     return;
   }
-  AdvanceTo(p);
+  reader_fast::TakeUpTo(p);
   ReadChar();
   SkipBlanks();
 }
@@ -238,7 +221,7 @@ template <typename Take> void TakeLongToken(const std::array<bool, 256> &table, 
     take(CurChar);
     const unsigned char *p = next, *end = limit;
     while (p < end && table[*p]) take(*p++);
-    AdvanceTo(p);
+    reader_fast::TakeUpTo(p);
     ReadChar();
   }
   SkipBlanks();

@@ -107,7 +107,8 @@ inline bool IsRelationalOperator(int32_t code) {
          code == kGreaterEqual || code == kNotEqual;
 }
 
-bool IsLetter(unsigned char c);
 bool IsDigit(unsigned char c);
-bool IsLetterOrDigit(unsigned char c);
-bool IsOperatorChar(unsigned char c);
+// The characters operators are made of: ' ( ) * + , - . / : ; < = >.
+constexpr bool IsOperatorChar(unsigned char c) {
+  return (c >= 39 && c <= 47) || (c >= 58 && c <= 62);
+}

@@ -134,7 +134,7 @@ void SkipCommentBody() {
   int64_t depth = 1;
   while (depth > 0) {
     int byte = RawByte();
-    CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
+    AdvanceCharPos(1);
     if (byte < 0) {
       atEnd = true;
       CurChar = 0;
@@ -150,11 +150,11 @@ void SkipCommentBody() {
 // comments in a row can exhaust the stack.
 void ReadCharSlow() {
   int byte = RawByte();
-  CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
+  AdvanceCharPos(1);
   while (byte == '{') {
     SkipCommentBody();
     byte = RawByte();
-    CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
+    AdvanceCharPos(1);
   }
   if (byte < 0) atEnd = true;
   CurChar = byte < 0 ? 0 : static_cast<unsigned char>(byte);
@@ -164,9 +164,7 @@ void SkipBlankRun() {
   while (IsBlankOrBreak(CurChar)) {
     const unsigned char *p = next;
     while (p < limit && IsBlankOrBreak(*p)) ++p;
-    CharPos =
-        static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - next));
-    next = p;
+    reader_fast::TakeUpTo(p);
     ReadChar();
   }
 }

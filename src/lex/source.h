@@ -17,6 +17,10 @@
 extern std::string SourceName; // the first command-line argument
 extern unsigned char CurChar;  // the lookahead; 0 once the source has ended
 extern int32_t CharPos; // ReadChar calls since last set; in the pre-check, offset of the next byte
+// CharPos is a 32-bit counter that wraps, as the reader's counter always has.
+inline void AdvanceCharPos(size_t bytes) {
+  CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(bytes));
+}
 
 void OpenSource();
 void CloseSource();
@@ -42,6 +46,11 @@ namespace reader_fast {
 constexpr size_t kLookAhead = 8;
 extern const unsigned char *next;
 extern const unsigned char *limit;
+// Takes the bytes from next up to p, as if each had been read with ReadChar.
+inline void TakeUpTo(const unsigned char *p) {
+  AdvanceCharPos(static_cast<size_t>(p - next));
+  next = p;
+}
 } // namespace reader_fast
 void ReadCharSlow();
 
@@ -50,7 +59,7 @@ inline void ReadChar() {
   using namespace reader_fast;
   if (next < limit && *next != '{') {
     CurChar = *next++;
-    CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1u);
+    AdvanceCharPos(1);
     return;
   }
   ReadCharSlow();

@@ -8,8 +8,14 @@
 #include <string>
 #include <string_view>
 
-// Line numbers in messages, label numbers and the numbers in constant names: no sign for zero or
-// more, no padding.
+// The decimal digits of a number, no sign for zero or more, no padding, made in place, so that
+// the output can put them in a line without building a string.
+struct NumberText {
+  char bytes[20];
+  size_t size;
+};
+NumberText DecimalOf(int64_t value);
+// The same as a string: line numbers in messages, label numbers, the numbers in constant names.
 std::string IntText(int64_t value);
 
 namespace cp866_detail {
