@@ -11,7 +11,7 @@
 // A variable of a READ or WRITE list.
 struct ListEntry {
   std::string name; // the identifier as scanned, without the "_" of its assembly name
-  std::string tag;  // the variable's type tag: "1" INTEGER, "2" STRING
+  std::string_view tag; // the variable's type tag, a constant text: "1" INTEGER, "2" STRING
 };
 
 extern int32_t CompareCount;

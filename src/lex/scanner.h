@@ -62,8 +62,9 @@ enum : int32_t {
 
 constexpr size_t kMaxTokenText = 16;
 
-// The text of a token, at most kMaxTokenText bytes, held in place. Where the parsers use it, it
-// reads as a string does: compared, copied into a std::string, added to a message.
+// The text of a token, at most kMaxTokenText bytes, held in place, the bytes after it zero. Where
+// the parsers use it, it reads as a string does: compared, copied into a std::string, added to a
+// message.
 struct TokenChars {
   char bytes[kMaxTokenText] = {};
   size_t length = 0;
@@ -72,7 +73,7 @@ struct TokenChars {
   operator std::string() const { return std::string(bytes, length); }
   const char *begin() const { return bytes; }
   const char *end() const { return bytes + length; }
-  void clear() { length = 0; }
+  void clear() { *this = TokenChars{}; }
 };
 inline bool operator==(const TokenChars &a, std::string_view b) {
   return std::string_view(a) == b;

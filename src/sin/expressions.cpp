@@ -37,10 +37,10 @@ void Assignment() {
   NextToken();
   // A target without a type (or the program name) translates nothing; the statement level then
   // meets the right-hand side.
-  if (FoundType == "1") {
+  if (FoundType == kIntegerTag) {
     Expression();
     EmitStore(target);
-  } else if (FoundType == "2") {
+  } else if (FoundType == kStringTag) {
     StringExpression();
     EmitStoreString(target);
   }
@@ -206,7 +206,7 @@ void Factor() {
     CloseNesting(TranslateNesting);
   } else if (TokenCode == kIdentifier) {
     LookupVariable();
-    CheckType("1");
+    CheckType(kIntegerTag);
     EmitLoadVar(TokenText);
     NextToken();
   } else if (TokenCode == kNumber) {
@@ -230,7 +230,7 @@ void StringExpression() {
 void StringFactor() {
   if (TokenCode == kIdentifier) {
     LookupVariable();
-    CheckType("2");
+    CheckType(kStringTag);
     EmitConcat("_" + TokenText);
     NextToken();
     return;

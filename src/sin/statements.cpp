@@ -163,7 +163,7 @@ void ForStatement() {
   NextToken();
   if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
   LookupVariable();
-  CheckType("1");
+  CheckType(kIntegerTag);
   std::string name = TokenText;
   NextToken();
   if (TokenCode != kAssign) Fail(": := ");

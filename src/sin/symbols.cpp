@@ -10,9 +10,9 @@
 #include "os/text.h"
 
 std::string SymTabName[kSymTabSize];
-std::string SymTabType[kSymTabSize];
+std::string_view SymTabType[kSymTabSize];
 int32_t VarCount = 0;
-std::string FoundType;
+std::string_view FoundType;
 
 namespace {
 // These texts, like the "Type Mach:" and "Duplicate variable Name" below, are the compiler's own
@@ -28,12 +28,37 @@ struct Key {
 };
 Key SymTabKey[kSymTabSize];
 
+// A token's text is zero padded already.
+static_assert(sizeof(Key) == kMaxTokenText);
+Key KeyOf(const TokenChars &text) {
+  Key key;
+  std::memcpy(&key, text.bytes, sizeof key);
+  return key;
+}
 Key KeyOf(std::string_view text) {
   Key key;
   size_t length = std::min(text.size(), kMaxTokenText);
   std::memcpy(&key.low, text.data(), std::min<size_t>(length, 8));
   if (length > 8) std::memcpy(&key.high, text.data() + 8, length - 8);
   return key;
+}
+
+// A lookup's result, kept for the next lookup of the same name from the same slot: the body of a
+// program looks up few names many times, and names of one hash stand in a row, so a probe may pass
+// many slots. A stored name changes what a probe finds, so storing one forgets every result kept.
+struct Found {
+  Key key;
+  int start = -1;
+  int slot = 0;
+  uint32_t age = 0;
+};
+constexpr size_t kFoundSlots = 256;
+Found found[kFoundSlots];
+uint32_t tableAge = 1; // results of an older age were found in an older table
+
+Found &FoundFor(const Key &key) {
+  uint64_t mixed = (key.low ^ key.high * 0xC2B2AE3D27D4EB4Full) * 0x9E3779B97F4A7C15ull;
+  return found[mixed >> 56];
 }
 
 // The probe goes downwards from the home slot, from slot 0 on to slot 210.
@@ -44,6 +69,7 @@ int NextProbe(int slot) {
 void StoreName(int slot, const std::string &name) {
   SymTabName[slot] = name;
   SymTabKey[slot] = KeyOf(name);
+  ++tableAge;
 }
 
 bool DigitsOnly(const std::string &text, size_t from) {
@@ -66,7 +92,7 @@ bool IsReservedName(const std::string &name) {
 void ResetSymTab() {
   for (int slot = 0; slot < kSymTabSize; ++slot) {
     StoreName(slot, "");
-    SymTabType[slot].clear();
+    SymTabType[slot] = {};
   }
 }
 
@@ -120,12 +146,12 @@ void VarType() {
 void EmitVarDeclarations() {
   bool integer = TokenCode == kInteger;
   for (int slot = 0; slot < kSymTabSize; ++slot) {
-    if (SymTabType[slot] != "25") continue;
+    if (SymTabType[slot] != kUntypedTag) continue;
     if (integer) {
-      SymTabType[slot] = "1";
+      SymTabType[slot] = kIntegerTag;
       EmitLine("_", SymTabName[slot], " DW ?");
     } else {
-      SymTabType[slot] = "2";
+      SymTabType[slot] = kStringTag;
       EmitLine("_", SymTabName[slot], " DB  256 dup (?)");
     }
   }
@@ -145,14 +171,20 @@ void DeclareVariable() {
   if (VarCount == kMaxVariables || freeSlot < 0) ExpectedError(kTooManyVariables.str());
   ++VarCount;
   StoreName(freeSlot, TokenText);
-  SymTabType[freeSlot] = "25";
+  SymTabType[freeSlot] = kUntypedTag;
 }
 
 // A free slot does not end the search: a miss visits every slot.
 void LookupVariable() {
   Key key = KeyOf(TokenText);
+  Found &last = FoundFor(key);
+  if (last.age == tableAge && last.start == TokenHash && last.key == key) {
+    FoundType = SymTabType[last.slot];
+    return;
+  }
   for (int step = 0, slot = TokenHash; step < kSymTabSize; ++step, slot = NextProbe(slot)) {
     if (SymTabKey[slot] == key) {
+      last = Found{key, TokenHash, slot, tableAge};
       FoundType = SymTabType[slot];
       return;
     }
@@ -160,6 +192,6 @@ void LookupVariable() {
   ExpectedError(LinePrefix() + ": Unknown identifier " + TokenText);
 }
 
-void CheckType(const std::string &tag) {
+void CheckType(std::string_view tag) {
   if (FoundType != tag) ExpectedError(LinePrefix() + ": Type Mach:" + TokenText);
 }

@@ -4,16 +4,21 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 constexpr int kSymTabSize = 211;
 constexpr int32_t kMaxVariables = 210;
 
 // Each slot holds a name (empty: free) and a type tag: "" (program name), "25" (no type yet),
-// "1" INTEGER, "2" STRING. A search starts at the name's hash and goes downwards, wrapping.
+// "1" INTEGER, "2" STRING. A search starts at the name's hash and goes downwards, wrapping. The
+// tags are these constant texts, so a tag is held and passed on as a view of one of them.
+constexpr std::string_view kIntegerTag = "1";
+constexpr std::string_view kStringTag = "2";
+constexpr std::string_view kUntypedTag = "25";
 extern std::string SymTabName[kSymTabSize];
-extern std::string SymTabType[kSymTabSize];
+extern std::string_view SymTabType[kSymTabSize];
 extern int32_t VarCount;
-extern std::string FoundType; // the tag found by the last successful LookupVariable
+extern std::string_view FoundType; // the tag found by the last successful LookupVariable
 
 void ResetSymTab();
 void ProgramHeader();
@@ -23,4 +28,4 @@ void VarType();
 void EmitVarDeclarations();
 void DeclareVariable();
 void LookupVariable();
-void CheckType(const std::string &tag);
+void CheckType(std::string_view tag);
