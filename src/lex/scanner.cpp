@@ -100,6 +100,30 @@ constexpr std::array<int32_t, 256> kOneCharOperator = [] {
       table[static_cast<unsigned char>(OperatorTable[i][0])] = static_cast<int32_t>(30 + i + 1);
   return table;
 }();
+
+// ":", "<" and ">" may start a pair: each has a row of the codes of the pairs it starts, 30 for a
+// pair that is no operator.
+constexpr std::array<uint8_t, 256> kPairRow = [] {
+  std::array<uint8_t, 256> rows{};
+  rows[':'] = 1;
+  rows['<'] = 2;
+  rows['>'] = 3;
+  return rows;
+}();
+constexpr auto kPairCode = [] {
+  std::array<std::array<uint8_t, 256>, 4> codes{};
+  for (int first = 0; first < 256; ++first) {
+    if (kPairRow[first] == 0) continue;
+    for (int second = 0; second < 256; ++second) {
+      codes[kPairRow[first]][second] = 30;
+      for (size_t i = 0; i < std::size(OperatorTable); ++i)
+        if (OperatorTable[i].size() == 2 && static_cast<unsigned char>(OperatorTable[i][0]) == first &&
+            static_cast<unsigned char>(OperatorTable[i][1]) == second)
+          codes[kPairRow[first]][second] = static_cast<uint8_t>(30 + i + 1);
+    }
+  }
+  return codes;
+}();
 } // namespace
 
 bool IsDigit(unsigned char c) {
@@ -157,48 +181,80 @@ constexpr std::array<Start, 256> kStartOf = [] {
   return table;
 }();
 
-// Ends a token whose last byte is the one before p in the window: reads the byte at p and skips
-// the blanks from there, as ReadChar and SkipBlanks would. One blank or none follows most tokens,
-// a line's end only every few: one blank is taken without a branch, more in a loop.
-void EndTokenAt(const unsigned char *p) {
-  using namespace reader_fast;
-  const unsigned char *end = limit;
-  p += (p < end) & kBlankByte[*p];
-  while (p < end && kBlankByte[*p]) ++p;
-  if (p < end && *p != '{') {
-    CurChar = *p;
-    reader_fast::TakeUpTo(p + 1);
-    return;
-  }
+// The paths a token seldom takes are kept out of line, so that the common path, inlined into
+// NextToken, needs few registers to save and restore.
+// EndTokenAt, which ends every token, is inlined into each of them.
+#if defined(_MSC_VER)
+#define OUT_OF_LINE __declspec(noinline)
+#define IN_LINE __forceinline
+#else
+#define OUT_OF_LINE [[gnu::noinline, gnu::cold]]
+#define IN_LINE [[gnu::always_inline]] inline
+#endif
+
+OUT_OF_LINE void ReadOnFrom(const unsigned char *p) {
   reader_fast::TakeUpTo(p);
   ReadChar();
   SkipBlanks();
 }
 
-// How many of the bytes from p on, at most seven, belong to the class, found without a branch per
-// byte. The count says nothing past limit.
-size_t ShortRun(const std::array<bool, 256> &table, const unsigned char *p) {
-  size_t length = 0;
-  bool inRun = true;
-  for (size_t i = 0; i < kBlock - 1; ++i) {
-    inRun &= table[p[i]];
-    length += inRun;
+// Ends a token whose last byte is the one before p in the window: reads the byte at p and skips
+// the blanks from there, as ReadChar and SkipBlanks would. One blank or none follows most tokens,
+// a line's end only every few: one blank is taken without a branch, more in a loop. The sentinel
+// at the limit stops the loop and sends the window's end, like a comment, to the reader.
+IN_LINE void EndTokenAt(const unsigned char *p) {
+  p += kBlankByte[*p];
+  while (kBlankByte[*p]) ++p;
+  if (*p == '{') return ReadOnFrom(p);
+  CurChar = *p;
+  reader_fast::TakeUpTo(p + 1);
+}
+
+// The bytes of a word in one register are classed together, without a branch per byte: each
+// test leaves the high bit of every byte that passes it. A byte of 0x80 or more is of no class.
+constexpr uint64_t kOnes = 0x0101010101010101;
+constexpr uint64_t kHighBits = 0x8080808080808080;
+// For bytes below 0x80: adding 0x80 - lo sets the high bit from lo on, adding 0x7F - hi from
+// past hi on, and neither carries into the next byte.
+constexpr uint64_t InRange(uint64_t low7, uint8_t lo, uint8_t hi) {
+  return (low7 + kOnes * (0x80 - lo)) & ~(low7 + kOnes * (0x7F - hi)) & kHighBits;
+}
+constexpr uint64_t DigitBytes(uint64_t word) {
+  return InRange(word & ~kHighBits, '0', '9') & ~word;
+}
+// Setting 0x20 makes every capital small and moves no other byte below 0x80 into a to z.
+constexpr uint64_t WordBytes(uint64_t word) {
+  uint64_t low7 = word & ~kHighBits;
+  return (InRange(low7 | kOnes * 0x20, 'a', 'z') | InRange(low7, '0', '9')) & ~word;
+}
+static_assert([] {
+  for (int c = 0; c < 256; ++c) {
+    uint64_t word = uint64_t(c) << 24 | 0x7E;
+    if ((DigitBytes(word) != 0) != (AsciiDigit(c) != 0) || (DigitBytes(word) & ~(0x80ull << 24)))
+      return false;
+    if ((WordBytes(word) != 0) != (AsciiLetter(c) || AsciiDigit(c)) ||
+        (WordBytes(word) & ~(0x80ull << 24)))
+      return false;
   }
-  return length;
+  return true;
+}());
+
+// How many bytes lead the word, each marked in `members`: 0 to 8.
+size_t LeadingRun(uint64_t members) {
+  return static_cast<size_t>(std::countr_zero(~members & kHighBits)) / 8;
 }
 
 // The bytes of a word or a number are taken from the window in one step when the token, CurChar
-// and at most seven bytes after it, ends inside the window and not at a comment. Returns the bytes
-// after CurChar as a word, zero past the token (upper-cased if `upper`), with their count; or false
-// when the token must be read byte by byte.
-bool TakeShortToken(const std::array<bool, 256> &table, bool upper, uint64_t &word,
-                    size_t &length) {
-  using namespace reader_fast;
-  const unsigned char *p = next;
-  length = ShortRun(table, p);
-  if (length == kBlock - 1 || length >= static_cast<size_t>(limit - p) || p[length] == '{')
-    return false;
-  word = Load(p) & ((uint64_t{1} << (8 * length)) - 1);
+// and at most seven bytes after it, ends before a byte that is not "{" (which is also the sentinel
+// at the window's limit). Returns the bytes after CurChar as a word, zero past the token
+// (upper-cased if `upper`), with their count; or false when the token must be read byte by byte.
+template <uint64_t Class(uint64_t)>
+bool TakeShortToken(bool upper, uint64_t &word, size_t &length) {
+  const unsigned char *p = reader_fast::next;
+  uint64_t bytes = Load(p);
+  length = LeadingRun(Class(bytes));
+  if (length == kBlock || static_cast<unsigned char>(bytes >> (8 * length)) == '{') return false;
+  word = bytes & ((uint64_t{1} << (8 * length)) - 1);
   // Of a letter or a digit, only a small letter has both 0x40 and 0x20 set: clearing 0x20 where
   // 0x40 is set upper-cases the letters and keeps the digits.
   if (upper) word &= ~((word & 0x4040404040404040) >> 1);
@@ -228,6 +284,12 @@ template <typename Take> void TakeLongToken(const std::array<bool, 256> &table, 
 }
 } // namespace
 
+namespace {
+[[noreturn]] OUT_OF_LINE void UnknownCharacter() {
+  ExpectedError(kUnknownCharacter.str() + static_cast<char>(CurChar));
+}
+} // namespace
+
 // A blank, a line break or a comment in front of a token is only skipped: no token is produced and
 // the caller sees the previous token again.
 void NextToken() {
@@ -248,7 +310,7 @@ void NextToken() {
     SkipComment();
     break;
   case kUnknownStart:
-    ExpectedError(kUnknownCharacter.str() + static_cast<char>(CurChar));
+    UnknownCharacter();
   }
 }
 
@@ -263,20 +325,10 @@ void SetTokenText(uint64_t packed, size_t length) {
 }
 } // namespace
 
+namespace {
 // A long token's text is built in a local copy: stores into the global would have to be reloaded
 // after each byte, as a char may alias anything.
-void ScanIdentifier() {
-  uint64_t first = static_cast<unsigned char>(Upper(CurChar));
-  uint64_t word;
-  size_t length;
-  if (TakeShortToken(kWordByte, true, word, length)) {
-    uint64_t packed = first | word << 8;
-    SetTokenText(packed, 1 + length);
-    TokenCode = KeywordOf(packed, 1 + length) + 2;
-    uint32_t sum = ByteSum(packed); // the bytes upper-cased: the hash of an identifier
-    TokenHash = TokenCode == kIdentifier ? static_cast<int32_t>(sum % 211) : TokenHash;
-    return;
-  }
+OUT_OF_LINE void ScanLongIdentifier() {
   TokenChars text;
   uint32_t sum = 0;
   TakeLongToken(kWordByte, [&](unsigned char c) {
@@ -291,15 +343,7 @@ void ScanIdentifier() {
   if (TokenCode == kIdentifier) TokenHash = static_cast<int32_t>(sum % 211);
 }
 
-void ScanNumber() {
-  uint64_t first = CurChar;
-  uint64_t word;
-  size_t length;
-  if (TakeShortToken(kDigitByte, false, word, length)) {
-    SetTokenText(first | word << 8, 1 + length);
-    TokenCode = kNumber;
-    return;
-  }
+OUT_OF_LINE void ScanLongNumber() {
   TokenChars text;
   TakeLongToken(kDigitByte, [&](unsigned char c) {
     if (text.length < kMaxTokenText) text.bytes[text.length++] = static_cast<char>(c);
@@ -308,25 +352,61 @@ void ScanNumber() {
   TokenCode = kNumber;
 }
 
-// After ":", "<" and ">" any operator character is taken as the second character of the token,
-// so ":(" or ">-" make one token that no parser accepts.
-void ScanOperator() {
+// An operator whose next byte starts a comment or lies beyond the window.
+OUT_OF_LINE void ScanOperatorThroughReader() {
   char text[2] = {static_cast<char>(CurChar), 0};
-  if (CurChar == ':' || CurChar == '<' || CurChar == '>') {
-    size_t length = 1;
+  size_t length = 1;
+  ReadChar();
+  if (IsOperatorChar(CurChar)) {
+    text[length++] = static_cast<char>(CurChar);
     ReadChar();
-    if (IsOperatorChar(CurChar)) {
-      text[length++] = static_cast<char>(CurChar);
-      ReadChar();
-    }
-    SkipBlanks();
-    TokenCode = FindOperator(std::string_view(text, length)) + 30;
-    SetTokenText(Packed(std::string_view(text, length)), length);
-  } else {
-    TokenCode = kOneCharOperator[CurChar];
-    SetTokenText(static_cast<unsigned char>(text[0]), 1);
-    EndTokenAt(reader_fast::next);
   }
+  SkipBlanks();
+  TokenCode = FindOperator(std::string_view(text, length)) + 30;
+  SetTokenText(Packed(std::string_view(text, length)), length);
+}
+} // namespace
+
+void ScanIdentifier() {
+  uint64_t first = static_cast<unsigned char>(Upper(CurChar));
+  uint64_t word;
+  size_t length;
+  if (!TakeShortToken<WordBytes>(true, word, length)) return ScanLongIdentifier();
+  uint64_t packed = first | word << 8;
+  SetTokenText(packed, 1 + length);
+  TokenCode = KeywordOf(packed, 1 + length) + 2;
+  uint32_t sum = ByteSum(packed); // the bytes upper-cased: the hash of an identifier
+  TokenHash = TokenCode == kIdentifier ? static_cast<int32_t>(sum % 211) : TokenHash;
+}
+
+void ScanNumber() {
+  uint64_t first = CurChar;
+  uint64_t word;
+  size_t length;
+  if (!TakeShortToken<DigitBytes>(false, word, length)) return ScanLongNumber();
+  SetTokenText(first | word << 8, 1 + length);
+  TokenCode = kNumber;
+}
+
+// After ":", "<" and ">" any operator character is taken as the second character of the token,
+// so ":(" or ">-" make one token that no parser accepts. An operator whose next byte is in the
+// window and no "{" is coded from tables without a call to the reader.
+void ScanOperator() {
+  unsigned char first = CurChar;
+  int pairRow = kPairRow[first];
+  const unsigned char *p = reader_fast::next;
+  if (pairRow == 0) {
+    TokenCode = kOneCharOperator[first];
+    SetTokenText(first, 1);
+    EndTokenAt(p);
+    return;
+  }
+  unsigned char second = *p;
+  if (second == '{') return ScanOperatorThroughReader();
+  bool pair = IsOperatorChar(second);
+  TokenCode = pair ? kPairCode[pairRow][second] : kOneCharOperator[first];
+  SetTokenText(first | uint64_t{pair ? second : 0u} << 8, pair ? 2 : 1);
+  EndTokenAt(p + pair);
 }
 
 // The opening quote and the blanks after it were taken with the quote token. Everything up to the

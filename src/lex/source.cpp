@@ -20,7 +20,7 @@ int64_t fileSize = 0;
 // The file is read through this window; ReadChar is called once per byte and must not cost a
 // system call each time.
 constexpr int64_t kWindow = 64 * 1024;
-unsigned char window[kWindow + reader_fast::kLookAhead];
+unsigned char window[kWindow + reader_fast::kLookAhead] = {'{'}; // empty: the sentinel alone
 int64_t windowStart = 0; // the offset of window[0] in the file
 bool atEnd = false;
 
@@ -43,6 +43,12 @@ int64_t Fill(unsigned char *into, int64_t length, int64_t offset) {
       ReadFileAt(sourceFd, into, static_cast<size_t>(length), offset, SourceName));
 }
 
+// The window ends at `end`, where a "{" is put as the sentinel the fast paths stop at.
+void SetLimit(unsigned char *end) {
+  *end = '{';
+  limit = end;
+}
+
 // The offset of the byte the next ReadChar takes.
 int64_t NextOffset() {
   return windowStart + (next - window);
@@ -56,7 +62,7 @@ int RawByte() {
     int64_t got = Fill(window, kWindow, offset);
     windowStart = offset;
     next = window;
-    limit = window + got;
+    SetLimit(window + got);
     if (got == 0) { // the file shrank while being read
       fileSize = offset;
       return -1;
@@ -96,7 +102,8 @@ void OpenSource() {
   sourceFd = OpenSourceFile(SourceName.c_str(), fileSize);
   CloseAtFatalEnd(CloseSource);
   windowStart = 0;
-  next = limit = window;
+  next = window;
+  SetLimit(window);
   atEnd = false;
   countedTo = countedBreaks = 0;
 }
@@ -163,7 +170,7 @@ void ReadCharSlow() {
 void SkipBlankRun() {
   while (IsBlankOrBreak(CurChar)) {
     const unsigned char *p = next;
-    while (p < limit && IsBlankOrBreak(*p)) ++p;
+    while (IsBlankOrBreak(*p)) ++p; // the sentinel ends the run at the limit
     reader_fast::TakeUpTo(p);
     ReadChar();
   }
@@ -182,7 +189,8 @@ void SeekSource(int64_t offset) {
     next = window + (target - windowStart);
   } else {
     windowStart = target;
-    next = limit = window;
+    next = window;
+    SetLimit(window);
   }
   atEnd = false;
 }
