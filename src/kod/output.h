@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "os/inlining.h"
 #include "os/text.h"
 
 extern int32_t LabelCount;
@@ -32,7 +33,7 @@ extern size_t used;
 void PutLong(std::string_view text);
 
 // Copies a short piece with fixed-size moves, which the compiler inlines, instead of a call.
-inline char *CopySmall(char *to, const char *from, size_t n) {
+IN_LINE char *CopySmall(char *to, const char *from, size_t n) {
   if (n >= 8) {
     if (n <= 16) {
       std::memcpy(to, from, 8);
@@ -55,7 +56,7 @@ inline char *CopySmall(char *to, const char *from, size_t n) {
   }
   return to + n;
 }
-inline char *Copy(char *to, std::string_view text) {
+IN_LINE char *Copy(char *to, std::string_view text) {
   return CopySmall(to, text.data(), text.size());
 }
 inline char *Copy(char *to, const NumberText &number) {

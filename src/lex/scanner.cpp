@@ -7,6 +7,7 @@
 
 #include "lex/diagnostics.h"
 #include "lex/source.h"
+#include "os/inlining.h"
 #include "os/text.h"
 
 TokenChars TokenText;
@@ -182,15 +183,8 @@ constexpr std::array<Start, 256> kStartOf = [] {
 }();
 
 // The paths a token seldom takes are kept out of line, so that the common path, inlined into
-// NextToken, needs few registers to save and restore.
-// EndTokenAt, which ends every token, is inlined into each of them.
-#if defined(_MSC_VER)
-#define OUT_OF_LINE __declspec(noinline)
-#define IN_LINE __forceinline
-#else
-#define OUT_OF_LINE [[gnu::noinline, gnu::cold]]
-#define IN_LINE [[gnu::always_inline]] inline
-#endif
+// NextToken, needs few registers to save and restore. EndTokenAt, which ends every token, is
+// inlined into each of them.
 
 OUT_OF_LINE void ReadOnFrom(const unsigned char *p) {
   reader_fast::TakeUpTo(p);
@@ -246,19 +240,19 @@ size_t LeadingRun(uint64_t members) {
 
 // The bytes of a word or a number are taken from the window in one step when the token, CurChar
 // and at most seven bytes after it, ends before a byte that is not "{" (which is also the sentinel
-// at the window's limit). Returns the bytes after CurChar as a word, zero past the token
-// (upper-cased if `upper`), with their count; or false when the token must be read byte by byte.
+// at the window's limit). Gives the bytes after CurChar as a word, zero past the token (upper-cased
+// if `upper`), with their count; or false when the token must be read byte by byte. The caller
+// stores the token, then ends it (EndTokenAt) at next + length: reading on is the last step, so
+// that nothing of the token waits in a register while the reader may be called.
 template <uint64_t Class(uint64_t)>
 bool TakeShortToken(bool upper, uint64_t &word, size_t &length) {
-  const unsigned char *p = reader_fast::next;
-  uint64_t bytes = Load(p);
+  uint64_t bytes = Load(reader_fast::next);
   length = LeadingRun(Class(bytes));
   if (length == kBlock || static_cast<unsigned char>(bytes >> (8 * length)) == '{') return false;
   word = bytes & ((uint64_t{1} << (8 * length)) - 1);
   // Of a letter or a digit, only a small letter has both 0x40 and 0x20 set: clearing 0x20 where
   // 0x40 is set upper-cases the letters and keeps the digits.
   if (upper) word &= ~((word & 0x4040404040404040) >> 1);
-  EndTokenAt(p + length);
   return true;
 }
 
@@ -293,25 +287,13 @@ namespace {
 // A blank, a line break or a comment in front of a token is only skipped: no token is produced and
 // the caller sees the previous token again.
 void NextToken() {
-  switch (kStartOf[CurChar]) {
-  case kBlankStart:
-    SkipBlanks();
-    break;
-  case kWordStart:
-    ScanIdentifier();
-    break;
-  case kNumberStart:
-    ScanNumber();
-    break;
-  case kOperatorStart:
-    ScanOperator();
-    break;
-  case kCommentStart:
-    SkipComment();
-    break;
-  case kUnknownStart:
-    UnknownCharacter();
-  }
+  Start start = kStartOf[CurChar];
+  if (start == kOperatorStart) return ScanOperator();
+  if (start == kWordStart) return ScanIdentifier();
+  if (start == kNumberStart) return ScanNumber();
+  if (start == kBlankStart) return SkipBlanks();
+  if (start == kCommentStart) return SkipComment();
+  UnknownCharacter();
 }
 
 namespace {
@@ -377,6 +359,7 @@ void ScanIdentifier() {
   TokenCode = KeywordOf(packed, 1 + length) + 2;
   uint32_t sum = ByteSum(packed); // the bytes upper-cased: the hash of an identifier
   TokenHash = TokenCode == kIdentifier ? static_cast<int32_t>(sum % 211) : TokenHash;
+  EndTokenAt(reader_fast::next + length);
 }
 
 void ScanNumber() {
@@ -386,6 +369,7 @@ void ScanNumber() {
   if (!TakeShortToken<DigitBytes>(false, word, length)) return ScanLongNumber();
   SetTokenText(first | word << 8, 1 + length);
   TokenCode = kNumber;
+  EndTokenAt(reader_fast::next + length);
 }
 
 // After ":", "<" and ">" any operator character is taken as the second character of the token,

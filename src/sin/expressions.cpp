@@ -37,10 +37,10 @@ void Assignment() {
   NextToken();
   // A target without a type (or the program name) translates nothing; the statement level then
   // meets the right-hand side.
-  if (FoundType == kIntegerTag) {
+  if (SameTag(FoundType, kIntegerTag)) {
     Expression();
     EmitStore(target);
-  } else if (FoundType == kStringTag) {
+  } else if (SameTag(FoundType, kStringTag)) {
     StringExpression();
     EmitStoreString(target);
   }

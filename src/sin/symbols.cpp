@@ -192,6 +192,6 @@ void LookupVariable() {
   ExpectedError(LinePrefix() + ": Unknown identifier " + TokenText);
 }
 
-void CheckType(std::string_view tag) {
-  if (FoundType != tag) ExpectedError(LinePrefix() + ": Type Mach:" + TokenText);
+void TypeMismatch() {
+  ExpectedError(LinePrefix() + ": Type Mach:" + TokenText);
 }

@@ -12,9 +12,9 @@ constexpr int32_t kMaxVariables = 210;
 // Each slot holds a name (empty: free) and a type tag: "" (program name), "25" (no type yet),
 // "1" INTEGER, "2" STRING. A search starts at the name's hash and goes downwards, wrapping. The
 // tags are these constant texts, so a tag is held and passed on as a view of one of them.
-constexpr std::string_view kIntegerTag = "1";
-constexpr std::string_view kStringTag = "2";
-constexpr std::string_view kUntypedTag = "25";
+inline constexpr std::string_view kIntegerTag = "1";
+inline constexpr std::string_view kStringTag = "2";
+inline constexpr std::string_view kUntypedTag = "25";
 extern std::string SymTabName[kSymTabSize];
 extern std::string_view SymTabType[kSymTabSize];
 extern int32_t VarCount;
@@ -28,4 +28,11 @@ void VarType();
 void EmitVarDeclarations();
 void DeclareVariable();
 void LookupVariable();
-void CheckType(std::string_view tag);
+[[noreturn]] void TypeMismatch();
+// A tag found is a view of one of the constants above, so the same view means the same tag.
+inline bool SameTag(std::string_view a, std::string_view b) {
+  return (a.data() == b.data() && a.size() == b.size()) || a == b;
+}
+inline void CheckType(std::string_view tag) {
+  if (!SameTag(FoundType, tag)) TypeMismatch();
+}
