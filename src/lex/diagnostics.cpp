@@ -28,11 +28,14 @@ void ExpectedError(const std::string &text) {
   FatalError(text + " Expected");
 }
 
-void OpenNesting(int &level) {
-  if (level >= kMaxNesting) FatalError(LinePrefix() + ": nesting too deep");
-  ++level;
+void FatalInLine(std::string_view text, std::string_view token) {
+  FatalError(LinePrefix().append(text).append(token));
 }
 
-void CloseNesting(int &level) {
-  --level;
+void ExpectedInLine(std::string_view text, std::string_view token) {
+  ExpectedError(LinePrefix().append(text).append(token));
+}
+
+void NestingTooDeep() {
+  FatalInLine(": nesting too deep");
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 // "Ошибка в строке " and the current line number: the prefix of most messages.
 std::string LinePrefix();
@@ -12,9 +13,19 @@ std::string LinePrefix();
 void ReportError(const std::string &message);
 [[noreturn]] void FatalError(const std::string &message);
 [[noreturn]] void ExpectedError(const std::string &text);
+// FatalError and ExpectedError of LinePrefix() + text + token. The message is put together in here,
+// so that a routine that may fail builds no string on its way when it does not.
+[[noreturn]] void FatalInLine(std::string_view text, std::string_view token = {});
+[[noreturn]] void ExpectedInLine(std::string_view text, std::string_view token = {});
 
 // Nesting of parenthesised factors and of statements, bounded so that no source can exhaust the
 // stack; each pass keeps a count of its own.
 constexpr int kMaxNesting = 1000;
-void OpenNesting(int &level);
-void CloseNesting(int &level);
+[[noreturn]] void NestingTooDeep();
+inline void OpenNesting(int &level) {
+  if (level >= kMaxNesting) NestingTooDeep();
+  ++level;
+}
+inline void CloseNesting(int &level) {
+  --level;
+}

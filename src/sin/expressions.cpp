@@ -22,7 +22,7 @@ int32_t NumberValue() {
     value = value * 10u + static_cast<uint32_t>(digit - '0');
   }
   auto result = static_cast<int32_t>(value);
-  if (result < 0 || result > 65535) FatalError(LinePrefix() + ": Number out of range " + TokenText);
+  if (result < 0 || result > 65535) FatalInLine(": Number out of range ", TokenText);
   return result;
 }
 
@@ -30,10 +30,10 @@ int32_t NumberValue() {
 
 // assignment = identifier ":=" ( expression | string-expression ), by the identifier's type
 void Assignment() {
-  std::string target = TokenText;
+  TokenChars target = TokenText;
   LookupVariable();
   NextToken();
-  if (TokenCode != kAssign) ExpectedError(LinePrefix() + ": :=");
+  if (TokenCode != kAssign) ExpectedInLine(": :=");
   NextToken();
   // A target without a type (or the program name) translates nothing; the statement level then
   // meets the right-hand side.
@@ -201,7 +201,7 @@ void Factor() {
     OpenNesting(TranslateNesting);
     NextToken();
     Expression();
-    if (TokenCode != kRightParen) ExpectedError(LinePrefix() + ": )");
+    if (TokenCode != kRightParen) ExpectedInLine(": )");
     NextToken();
     CloseNesting(TranslateNesting);
   } else if (TokenCode == kIdentifier) {
@@ -213,7 +213,7 @@ void Factor() {
     EmitLoadConst(NumberValue());
     NextToken();
   } else {
-    ExpectedError(LinePrefix() + ": " + TokenText);
+    ExpectedInLine(": ", TokenText);
   }
 }
 
@@ -235,7 +235,7 @@ void StringFactor() {
     NextToken();
     return;
   }
-  if (TokenCode != kQuote) ExpectedError(LinePrefix() + ": " + TokenText);
+  if (TokenCode != kQuote) ExpectedInLine(": ", TokenText);
   ScanLiteral(&StrText);
   EmitConcat("_str" + IntText(static_cast<int64_t>(StrConsts.size())));
   StrConsts.push_back(StrText);

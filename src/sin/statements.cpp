@@ -32,7 +32,7 @@ constexpr Cp866 kWriteEnd(u8" ;Конец оператора WRITE ");
 // Some suffixes are misspelt ("Vriable"): they are the compiler's own texts, which its users and
 // their scripts know as they are.
 [[noreturn]] void Fail(const char *suffix) {
-  ExpectedError(LinePrefix() + suffix);
+  ExpectedInLine(suffix);
 }
 
 ListEntry CurrentVariable() {
@@ -164,7 +164,7 @@ void ForStatement() {
   if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
   LookupVariable();
   CheckType(kIntegerTag);
-  std::string name = TokenText;
+  TokenChars name = TokenText;
   NextToken();
   if (TokenCode != kAssign) Fail(": := ");
   NextToken();

@@ -7,6 +7,7 @@
 #include "kod/output.h"
 #include "lex/diagnostics.h"
 #include "lex/scanner.h"
+#include "os/inlining.h"
 #include "os/text.h"
 
 std::string SymTabName[kSymTabSize];
@@ -99,12 +100,12 @@ void ResetSymTab() {
 // header = PROGRAM name ";"
 void ProgramHeader() {
   NextToken();
-  if (TokenCode != kProgram) ExpectedError(LinePrefix() + ": PROGRAM");
+  if (TokenCode != kProgram) ExpectedInLine(": PROGRAM");
   NextToken();
   // Any token is taken as the name, stored without a probe at the slot of the current hash.
   StoreName(TokenHash, TokenText);
   NextToken();
-  if (TokenCode != kSemicolon) ExpectedError(LinePrefix() + ": ;");
+  if (TokenCode != kSemicolon) ExpectedInLine(": ;");
   EmitDataHeader();
 }
 
@@ -117,7 +118,7 @@ void VarSection() {
 // var-list = identifier { "," identifier | ":" type ";" identifier } (a ":" is taken anywhere)
 void VarList() {
   NextToken();
-  if (TokenCode != kIdentifier) ExpectedError(LinePrefix() + kNotAnIdentifier.str() + TokenText);
+  if (TokenCode != kIdentifier) ExpectedInLine(kNotAnIdentifier.view(), TokenText);
   int32_t expected = kIdentifier;
   while (TokenCode == expected || TokenCode == kColon) {
     if (TokenCode == kColon) {
@@ -136,10 +137,10 @@ void VarList() {
 // type = ( INTEGER | STRING ) ";"
 void VarType() {
   NextToken();
-  if (TokenCode != kInteger && TokenCode != kString) ExpectedError(LinePrefix() + ": Type");
+  if (TokenCode != kInteger && TokenCode != kString) ExpectedInLine(": Type");
   EmitVarDeclarations();
   NextToken();
-  if (TokenCode != kSemicolon) ExpectedError(LinePrefix() + ": ;");
+  if (TokenCode != kSemicolon) ExpectedInLine(": ;");
 }
 
 // Every variable declared since the last type gets this one; declarations go out in slot order.
@@ -158,7 +159,7 @@ void EmitVarDeclarations() {
 }
 
 void DeclareVariable() {
-  if (IsReservedName(TokenText)) FatalError(LinePrefix() + ": Reserved name " + TokenText);
+  if (IsReservedName(TokenText)) FatalInLine(": Reserved name ", TokenText);
   int freeSlot = -1;
   for (int step = 0, slot = TokenHash; step < kSymTabSize; ++step, slot = NextProbe(slot)) {
     if (SymTabName[slot].empty()) {
@@ -166,7 +167,7 @@ void DeclareVariable() {
       break;
     }
     if (SymTabName[slot] == TokenText)
-      ExpectedError(LinePrefix() + ": Duplicate variable Name" + TokenText);
+      ExpectedInLine(": Duplicate variable Name", TokenText);
   }
   if (VarCount == kMaxVariables || freeSlot < 0) ExpectedError(kTooManyVariables.str());
   ++VarCount;
@@ -174,24 +175,28 @@ void DeclareVariable() {
   SymTabType[freeSlot] = kUntypedTag;
 }
 
-// A free slot does not end the search: a miss visits every slot.
-void LookupVariable() {
+namespace {
+// The slot of the current token's name, which is then kept for the next lookup. A free slot does
+// not end the search: a miss visits every slot.
+OUT_OF_LINE int Probe() {
   Key key = KeyOf(TokenText);
-  Found &last = FoundFor(key);
-  if (last.age == tableAge && last.start == TokenHash && last.key == key) {
-    FoundType = SymTabType[last.slot];
-    return;
-  }
   for (int step = 0, slot = TokenHash; step < kSymTabSize; ++step, slot = NextProbe(slot)) {
     if (SymTabKey[slot] == key) {
-      last = Found{key, TokenHash, slot, tableAge};
-      FoundType = SymTabType[slot];
-      return;
+      FoundFor(key) = Found{key, TokenHash, slot, tableAge};
+      return slot;
     }
   }
-  ExpectedError(LinePrefix() + ": Unknown identifier " + TokenText);
+  ExpectedInLine(": Unknown identifier ", TokenText);
+}
+} // namespace
+
+void LookupVariable() {
+  Key key = KeyOf(TokenText);
+  const Found &last = FoundFor(key);
+  bool kept = last.age == tableAge && last.start == TokenHash && last.key == key;
+  FoundType = SymTabType[kept ? last.slot : Probe()];
 }
 
 void TypeMismatch() {
-  ExpectedError(LinePrefix() + ": Type Mach:" + TokenText);
+  ExpectedInLine(": Type Mach:", TokenText);
 }
