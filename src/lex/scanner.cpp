@@ -132,9 +132,8 @@ bool IsDigit(unsigned char c) {
 }
 
 namespace {
-// The keyword whose text is packed, with its length, or 0.
+// The keyword whose text is packed, with its length (below eight), or 0.
 int KeywordOf(uint64_t packed, size_t length) {
-  if (length >= kBlock) return 0;
   const uint8_t(&pair)[2] = kKeywords.candidates[length][packed & 0xFF];
   return (packed == kKeywords.packed[pair[0]] ? pair[0] : 0) +
          (packed == kKeywords.packed[pair[1]] ? pair[1] : 0);
@@ -142,7 +141,7 @@ int KeywordOf(uint64_t packed, size_t length) {
 } // namespace
 
 int FindKeyword(const TokenChars &text) {
-  return KeywordOf(Load(text.bytes), text.length);
+  return text.length < kBlock ? KeywordOf(Load(text.bytes), text.length) : 0;
 }
 
 // Operators are compared as packed words, which spares a call to compare bytes per entry.
@@ -238,21 +237,22 @@ size_t LeadingRun(uint64_t members) {
   return static_cast<size_t>(std::countr_zero(~members & kHighBits)) / 8;
 }
 
-// The bytes of a word or a number are taken from the window in one step when the token, CurChar
-// and at most seven bytes after it, ends before a byte that is not "{" (which is also the sentinel
-// at the window's limit). Gives the bytes after CurChar as a word, zero past the token (upper-cased
-// if `upper`), with their count; or false when the token must be read byte by byte. The caller
-// stores the token, then ends it (EndTokenAt) at next + length: reading on is the last step, so
-// that nothing of the token waits in a register while the reader may be called.
+// A word or a number of at most seven bytes is taken from the window in one step: CurChar, a byte
+// of the window whenever it starts a word or a number, is the byte before next, so the eight bytes
+// from it on are loaded as one word, and the token ends before a byte that is no "{" (which is also
+// the sentinel at the window's limit). Gives the token as a word, zero past it (upper-cased if
+// `upper`), with its length; or false when the token must be read byte by byte. The caller stores
+// the token, then ends it (EndTokenAt): reading on is the last step, so that nothing of the token
+// waits in a register while the reader may be called.
 template <uint64_t Class(uint64_t)>
-bool TakeShortToken(bool upper, uint64_t &word, size_t &length) {
-  uint64_t bytes = Load(reader_fast::next);
+bool TakeShortToken(bool upper, uint64_t &packed, size_t &length) {
+  uint64_t bytes = Load(reader_fast::next - 1);
   length = LeadingRun(Class(bytes));
   if (length == kBlock || static_cast<unsigned char>(bytes >> (8 * length)) == '{') return false;
-  word = bytes & ((uint64_t{1} << (8 * length)) - 1);
+  packed = bytes & ((uint64_t{1} << (8 * length)) - 1);
   // Of a letter or a digit, only a small letter has both 0x40 and 0x20 set: clearing 0x20 where
   // 0x40 is set upper-cases the letters and keeps the digits.
-  if (upper) word &= ~((word & 0x4040404040404040) >> 1);
+  if (upper) packed &= ~((packed & 0x4040404040404040) >> 1);
   return true;
 }
 
@@ -350,26 +350,23 @@ OUT_OF_LINE void ScanOperatorThroughReader() {
 } // namespace
 
 void ScanIdentifier() {
-  uint64_t first = static_cast<unsigned char>(Upper(CurChar));
-  uint64_t word;
+  uint64_t packed;
   size_t length;
-  if (!TakeShortToken<WordBytes>(true, word, length)) return ScanLongIdentifier();
-  uint64_t packed = first | word << 8;
-  SetTokenText(packed, 1 + length);
-  TokenCode = KeywordOf(packed, 1 + length) + 2;
+  if (!TakeShortToken<WordBytes>(true, packed, length)) return ScanLongIdentifier();
+  SetTokenText(packed, length);
+  TokenCode = KeywordOf(packed, length) + 2;
   uint32_t sum = ByteSum(packed); // the bytes upper-cased: the hash of an identifier
   TokenHash = TokenCode == kIdentifier ? static_cast<int32_t>(sum % 211) : TokenHash;
-  EndTokenAt(reader_fast::next + length);
+  EndTokenAt(reader_fast::next - 1 + length);
 }
 
 void ScanNumber() {
-  uint64_t first = CurChar;
-  uint64_t word;
+  uint64_t packed;
   size_t length;
-  if (!TakeShortToken<DigitBytes>(false, word, length)) return ScanLongNumber();
-  SetTokenText(first | word << 8, 1 + length);
+  if (!TakeShortToken<DigitBytes>(false, packed, length)) return ScanLongNumber();
+  SetTokenText(packed, length);
   TokenCode = kNumber;
-  EndTokenAt(reader_fast::next + length);
+  EndTokenAt(reader_fast::next - 1 + length);
 }
 
 // After ":", "<" and ">" any operator character is taken as the second character of the token,

@@ -39,7 +39,8 @@ constexpr bool IsLineBreak(unsigned char c) {
   return c == '\n' || c == '\r';
 }
 
-// The bytes of the current window after CurChar: next..limit. Any of them but "{" may be taken
+// The bytes of the current window after CurChar: next..limit. CurChar, when it was read from the
+// file, is the byte before next. Any of them but "{" may be taken
 // without a call, as long as CharPos is advanced by as many. The byte at limit is a "{" put there
 // as a sentinel, so a run of bytes of any class without "{" stops at the limit by itself, and one
 // test for "{" sends both a comment and the window's end to the reader. The kLookAhead bytes from
