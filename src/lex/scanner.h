@@ -2,12 +2,13 @@
 // token (text, code, and for an identifier its hash), read directly by both parsers.
 //
 // A token costs about one look at each of its bytes, and few branches that depend on the text,
-// since those are the ones a processor mispredicts: the first byte picks the scanner from a table;
-// a word or a number of up to eight bytes is taken from the reader's window as one 8-byte word,
-// classified, upper-cased, summed for its hash and compared with the keywords without a loop over
-// its bytes; the blanks after a token are skipped in the same step; the text is kept in a fixed
-// 16-byte field, stored as whole words, rather than a string on the heap. A longer token, or one
-// that meets the end of the window or a comment, is read byte by byte through the reader.
+// since those are the ones a processor mispredicts: the first byte's class picks the scanner; a
+// word or a number of up to seven bytes is loaded from the reader's window as one 8-byte word,
+// its bytes classed together by arithmetic on the word, upper-cased, summed for its hash and
+// compared with the keywords without a loop over its bytes; the token is stored, as whole words in
+// a fixed 16-byte field rather than a string on the heap, before the blanks after it are skipped,
+// so that the common path ends without a call and saves no registers. A longer token, or one that
+// meets the end of the window or a comment, is read byte by byte through the reader, out of line.
 #pragma once
 
 #include <cstdint>

@@ -4,8 +4,9 @@
 //
 // Every byte of the source passes here in both passes, so the common byte costs no more than a
 // look: the file is read in windows, ReadChar takes a byte from the window inline and calls out
-// only for a "{" or the window's end, and the scanner takes whole runs of bytes (blanks, word
-// bytes) straight from the window through reader_fast. Nothing is counted per line while reading:
+// only for a "{" or the window's end (a "{" put after the window's last byte, so that one test
+// finds both), and the scanner takes whole runs of bytes (blanks, word bytes) straight from the
+// window through reader_fast. Nothing is counted per line while reading:
 // a message that needs the line of the current character counts the line breaks before it then
 // (LineNumber), on from where the last such count stopped.
 #pragma once
