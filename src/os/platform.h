@@ -18,6 +18,12 @@ std::string SystemFailureText(int err);
 void WriteToErrorStream(std::string_view bytes);
 void RemoveIfPossible(const char *name);
 
+// The write of every byte of `bytes` to `fd`, reporting nothing: 0 when all went out, otherwise the
+// system's code for the failure. ReportWriteFailure gives the report that WriteFile gives for that
+// code.
+uint32_t WriteAllBytes(int fd, std::string_view bytes);
+[[noreturn]] void ReportWriteFailure(uint32_t failure, std::string_view what);
+
 // Copies the rest of `from`, from `offset` on, to `to` without passing the bytes through this
 // process, where the system can. Returns false when the rest, from `offset` as it was moved, must
 // be copied through the process instead. Failures end the run.

@@ -57,6 +57,10 @@ std::string FailureName(int err) {
 }
 } // namespace
 
+void WriteFile(int fd, std::string_view bytes, std::string_view what) {
+  if (uint32_t failure = WriteAllBytes(fd, bytes)) ReportWriteFailure(failure, what);
+}
+
 // Both ways of copying go through the checked read and write, so a failure names the right file.
 void CopyRestOfFile(int from, int64_t offset, const char *fromName, int to, const char *toName) {
   if (CopyBySystem(from, offset, to, toName)) return;

@@ -72,14 +72,19 @@ size_t ReadFileAt(int fd, void *into, size_t length, int64_t offset, std::string
   return done;
 }
 
-void WriteFile(int fd, std::string_view bytes, std::string_view what) {
+uint32_t WriteAllBytes(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) IoError(errno, what);
-    if (n == 0) IoError(ENOSPC, what);
+    if (n < 0) return static_cast<uint32_t>(errno);
+    if (n == 0) return ENOSPC;
     bytes.remove_prefix(static_cast<size_t>(n));
   }
+  return 0;
+}
+
+void ReportWriteFailure(uint32_t failure, std::string_view what) {
+  IoError(static_cast<int>(failure), what);
 }
 
 void CloseFile(int fd, std::string_view what) {

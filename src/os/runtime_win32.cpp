@@ -102,15 +102,23 @@ HANDLE Standard(DWORD which) {
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
-void WriteAll(HANDLE h, std::string_view bytes, std::string_view what) {
-  if (h == nullptr) IoError(EBADF, what);
+// 0 stands for success, so a failure that the system gives no code for is kept apart; a missing
+// handle and a write that takes nothing get the codes that Fail reports as EBADF and ENOSPC.
+constexpr DWORD kFailedWithoutCode = 0xFFFFFFFF;
+
+DWORD WriteToHandle(HANDLE h, std::string_view bytes) {
+  if (h == nullptr) return ERROR_INVALID_HANDLE;
   while (!bytes.empty()) {
     DWORD part = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!::WriteFile(h, bytes.data(), part, &written, nullptr)) Fail(GetLastError(), what);
-    if (written == 0) IoError(ENOSPC, what);
+    if (!::WriteFile(h, bytes.data(), part, &written, nullptr)) {
+      DWORD code = GetLastError();
+      return code != 0 ? code : kFailedWithoutCode;
+    }
+    if (written == 0) return ERROR_HANDLE_DISK_FULL;
     bytes.remove_prefix(written);
   }
+  return 0;
 }
 } // namespace
 
@@ -158,8 +166,12 @@ size_t ReadFileAt(int fd, void *into, size_t length, int64_t offset, std::string
   return done;
 }
 
-void WriteFile(int fd, std::string_view bytes, std::string_view what) {
-  WriteAll(Handle(fd), bytes, what);
+uint32_t WriteAllBytes(int fd, std::string_view bytes) {
+  return WriteToHandle(Handle(fd), bytes);
+}
+
+void ReportWriteFailure(uint32_t failure, std::string_view what) {
+  Fail(failure == kFailedWithoutCode ? 0 : failure, what);
 }
 
 void CloseFile(int fd, std::string_view what) {
@@ -204,7 +216,7 @@ void WriteConsole(std::string_view bytes) {
   HANDLE h = Standard(STD_OUTPUT_HANDLE);
   DWORD mode;
   if (h == nullptr || !GetConsoleMode(h, &mode)) {
-    WriteAll(h, bytes, "standard output");
+    if (DWORD failure = WriteToHandle(h, bytes)) ReportWriteFailure(failure, "standard output");
     return;
   }
   std::u16string text = Cp866ToUtf16(bytes);
