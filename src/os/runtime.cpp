@@ -3,10 +3,10 @@
 //
 // The write behind: the system's write of a large file costs about a sixth of a run, which a second
 // core can take while the compiler fills its next buffer. A failure of that write must still be the
-// last thing the run does, as it is for a write made in place, so no routine here does anything seen
-// outside the process (console, files, input, exit) before it has waited for the write in flight;
-// only a read that succeeds goes ahead of it. The thread is started by the first write behind, so a
-// small program, whose output fits in one buffer, never has one.
+// last thing the run does, as it is for a write made in place, so no routine here does anything
+// seen outside the process (console, files, input, exit) before it has waited for the write in
+// flight; only a read that succeeds goes ahead of it. The thread is started by the first write
+// behind, so a small program, whose output fits in one buffer, never has one.
 #include "os/runtime.h"
 
 #include <cerrno>
