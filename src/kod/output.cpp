@@ -11,17 +11,21 @@ namespace {
 constexpr const char *kOutName = "out.asm";
 int outFd = -1;
 
+// The full buffer is written on a second thread while the other one is filled.
+char buffers[2][output_buffer::kSize + output_buffer::kSlack];
+
 void Flush() {
   using namespace output_buffer;
   if (outFd < 0) IoError(EBADF, kOutName);
-  WriteFile(outFd, std::string_view(bytes, used), kOutName);
+  WriteBehind(outFd, std::string_view(bytes, used), kOutName);
+  bytes = bytes == buffers[0] ? buffers[1] : buffers[0];
   used = 0;
 }
 
 } // namespace
 
 namespace output_buffer {
-char bytes[kSize + kSlack];
+char *bytes = buffers[0];
 size_t used = 0;
 
 void PutLong(std::string_view text) {
@@ -44,8 +48,12 @@ void OpenOutput() {
 }
 
 void CloseOutput() {
+  using namespace output_buffer;
   NoLongerOpen(CloseOutput);
-  Flush();
+  if (outFd < 0) IoError(EBADF, kOutName);
+  FinishWriteBehind();
+  WriteFile(outFd, std::string_view(bytes, used), kOutName);
+  used = 0;
   int fd = outFd;
   outFd = -1;
   CloseFile(fd, kOutName);

@@ -25,10 +25,11 @@ void CloseOutput();
 // the common case, a piece that fits, is inlined at each caller.
 namespace output_buffer {
 // A megabyte: the file is written in few calls. kSlack bytes past kSize take the fixed-size copies
-// of a line that fits: they may write beyond its end, never beyond the slack.
+// of a line that fits: they may write beyond its end, never beyond the slack. `bytes` is one of two
+// such buffers, filled while the other is written.
 constexpr size_t kSize = 1 << 20;
 constexpr size_t kSlack = sizeof NumberText::bytes;
-extern char bytes[kSize + kSlack];
+extern char *bytes;
 extern size_t used;
 void PutLong(std::string_view text);
 
@@ -122,12 +123,14 @@ template <typename... Pieces> void EmitLine(const Pieces &...pieces) {
   using namespace output_buffer;
   size_t total = 3 + (SizeOf(pieces) + ... + 0);
   if (total <= kSize - used) {
-    char *to = bytes + used;
+    // Held apart from `bytes`, which the copies might change as far as the compiler knows.
+    char *start = bytes;
+    char *to = start + used;
     *to++ = ' ';
     ((to = Copy(to, pieces)), ...);
     to[0] = '\r';
     to[1] = '\n';
-    used = static_cast<size_t>(to + 2 - bytes);
+    used = static_cast<size_t>(to + 2 - start);
     return;
   }
   PutText(" ");

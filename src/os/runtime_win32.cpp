@@ -87,6 +87,7 @@ bool IsDirectory(const char *name) {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 int Open(const char *name, DWORD access, DWORD disposition) {
+  AwaitWriteBehind();
   HANDLE h =
       CreateFileA(name, access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) FailOpening(name);
@@ -102,15 +103,30 @@ HANDLE Standard(DWORD which) {
   return h == INVALID_HANDLE_VALUE ? nullptr : h;
 }
 
-void WriteAll(HANDLE h, std::string_view bytes, std::string_view what) {
-  if (h == nullptr) IoError(EBADF, what);
+// 0 stands for success, so a failure that the system gives no code for is kept apart; a missing
+// handle and a write that takes nothing get the codes that Fail reports as EBADF and ENOSPC.
+constexpr DWORD kFailedWithoutCode = 0xFFFFFFFF;
+
+DWORD WriteToHandle(HANDLE h, std::string_view bytes) {
+  if (h == nullptr) return ERROR_INVALID_HANDLE;
   while (!bytes.empty()) {
     DWORD part = bytes.size() > (1u << 30) ? (1u << 30) : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!::WriteFile(h, bytes.data(), part, &written, nullptr)) Fail(GetLastError(), what);
-    if (written == 0) IoError(ENOSPC, what);
+    if (!::WriteFile(h, bytes.data(), part, &written, nullptr)) {
+      DWORD code = GetLastError();
+      return code != 0 ? code : kFailedWithoutCode;
+    }
+    if (written == 0) return ERROR_HANDLE_DISK_FULL;
     bytes.remove_prefix(written);
   }
+  return 0;
+}
+
+HANDLE writerThread = nullptr;
+
+DWORD WINAPI RunWriter(void *) {
+  WriterLoop();
+  return 0;
 }
 } // namespace
 
@@ -158,11 +174,27 @@ size_t ReadFileAt(int fd, void *into, size_t length, int64_t offset, std::string
   return done;
 }
 
-void WriteFile(int fd, std::string_view bytes, std::string_view what) {
-  WriteAll(Handle(fd), bytes, what);
+uint32_t WriteAllBytes(int fd, std::string_view bytes) {
+  return WriteToHandle(Handle(fd), bytes);
+}
+
+void ReportWriteFailure(uint32_t failure, std::string_view what) {
+  Fail(failure == kFailedWithoutCode ? 0 : failure, what);
+}
+
+bool StartWriterThread() {
+  writerThread = CreateThread(nullptr, 0, RunWriter, nullptr, 0, nullptr);
+  return writerThread != nullptr;
+}
+
+void JoinWriterThread() {
+  WaitForSingleObject(writerThread, INFINITE);
+  CloseHandle(writerThread);
+  writerThread = nullptr;
 }
 
 void CloseFile(int fd, std::string_view what) {
+  AwaitWriteBehind();
   HANDLE h = Handle(fd);
   if (h == nullptr) IoError(EBADF, what);
   handles[fd] = nullptr;
@@ -176,6 +208,7 @@ bool CopyBySystem(int, int64_t &, int, const char *) {
 // POSIX rename replaces the target whatever its mode; Windows refuses a read-only one, so its
 // attribute is taken off first and put back if the move fails all the same.
 void RenameFile(const char *from, const char *to) {
+  AwaitWriteBehind();
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return;
   DWORD code = GetLastError();
   DWORD attributes = GetFileAttributesA(to);
@@ -195,16 +228,18 @@ void RenameFile(const char *from, const char *to) {
 }
 
 void RemoveFile(const char *name) {
+  AwaitWriteBehind();
   if (!DeleteFileA(name)) Fail(GetLastError(), name);
 }
 
 // A console shows the text right whatever its code page when it is given UTF-16; a file or a pipe
 // gets the CP866 bytes as they are.
 void WriteConsole(std::string_view bytes) {
+  AwaitWriteBehind();
   HANDLE h = Standard(STD_OUTPUT_HANDLE);
   DWORD mode;
   if (h == nullptr || !GetConsoleMode(h, &mode)) {
-    WriteAll(h, bytes, "standard output");
+    if (DWORD failure = WriteToHandle(h, bytes)) ReportWriteFailure(failure, "standard output");
     return;
   }
   std::u16string text = Cp866ToUtf16(bytes);
@@ -222,6 +257,7 @@ void WriteConsole(std::string_view bytes) {
 
 // A console gives the line with CR LF; a pipe whose writer has gone is at its end.
 void WaitForEnter() {
+  AwaitWriteBehind();
   HANDLE h = Standard(STD_INPUT_HANDLE);
   if (h == nullptr) IoError(EBADF, "standard input");
   for (;;) {

@@ -383,6 +383,23 @@ def out_asm_full_after_translation_error(c):
            stdout=lambda s: s == UNKNOWN_B)
 
 
+# Passes the syntax check; the translating pass stops at the unknown name at its end, with about
+# 1.5 MiB of "out.asm" made: more than the output buffer holds, so its first megabyte is written
+# while the rest is translated.
+LARGE_ERROR_SOURCE = (b"PROGRAM P;\r\nVAR a : INTEGER;\r\nBEGIN\r\n" +
+                      b"  a := a + 1;\r\n" * 10000 + b"  b := 2;\r\nEND.\r\n")
+
+
+def large_out_asm_full_before_translation_error(c):
+    # The write of the first megabyte fails before the error is met: the run ends as it would
+    # have ended at once, and the error line is never printed.
+    c.put("source.pas", LARGE_ERROR_SOURCE)
+    c.put("out1.asm", STALE_OUT1)
+    os.symlink("/dev/full", c.path("out.asm"))
+    r = c.run()
+    expect(r, 1, report("Disk full", "out.asm"), out1="stale", stdout=lambda s: s == b"")
+
+
 # ---- out1.asm ------------------------------------------------------------------------------------
 
 # With no text pooled, "out1.asm" is made by renaming "out.asm"; with texts it is written anew.
@@ -636,7 +653,8 @@ GROUPS = {
                source_fifo_without_writer, source_fifo_with_writer],
     "output": [out_asm_read_only_directory, out_asm_immutable_directory,
                out_asm_read_only_file_system, out_asm_link_to_full_device,
-               out_asm_full_after_translation_error, out_asm_file_size_limit],
+               out_asm_full_after_translation_error, out_asm_file_size_limit,
+               large_out_asm_full_before_translation_error],
     "final": [out1_is_directory, out1_read_only_written, out1_read_only_renamed, out1_immutable, out1_link_to_full_device_written,
               out1_link_to_full_device_renamed, out1_disk_full_midway, out1_file_size_limit,
               out1_file_size_limit_at_copy],
@@ -657,7 +675,8 @@ WINDOWS = [source_missing, source_is_directory, out1_is_directory, out1_read_onl
 NOT_ON_WINDOWS = {
     "source_not_readable": "file modes that bind root through setpriv are POSIX only",
     "source_dangling_link, out_asm_link_to_full_device, out_asm_full_after_translation_error, "
-    "out1_link_to_full_device_written, out1_link_to_full_device_renamed":
+    "large_out_asm_full_before_translation_error, out1_link_to_full_device_written, "
+    "out1_link_to_full_device_renamed":
         "symbolic links to /dev/full: no such device on Windows",
     "source_fifo_without_writer, source_fifo_with_writer": "FIFOs are POSIX only",
     "out_asm_read_only_directory": "a read-only directory still takes new files on Windows",

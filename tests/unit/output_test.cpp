@@ -74,3 +74,17 @@ TEST(Output, LinesAcrossTheEndOfTheBuffer) {
   EXPECT_EQ(written.size(), expected.size());
   EXPECT_TRUE(written == expected);
 }
+
+// A file of several buffers: each is written while the next is filled, and none is filled again
+// before its write is done.
+TEST(Output, ManyBuffersInOrder) {
+  std::string expected;
+  for (int i = 0; i < 120000; ++i) expected += " mov AX, " + std::to_string(i) + "\r\n";
+  expected += std::string(output_buffer::kSize + 5, 'y');
+  std::string written = Written([] {
+    for (int i = 0; i < 120000; ++i) EmitLine("mov AX, ", DecimalOf(i));
+    PutText(std::string(output_buffer::kSize + 5, 'y'));
+  });
+  EXPECT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(written == expected);
+}
