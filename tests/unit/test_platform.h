@@ -1,6 +1,7 @@
 // What the unit tests need of the process they run in and that differs between systems: a scratch
 // directory of their own, and standard streams laid out for death tests. One implementation per
-// system, as in the runtime: test_platform_posix.cpp or test_platform_win32.cpp.
+// system, as in the runtime: test_platform_posix.cpp or test_platform_win32.cpp. Also a helper
+// that the death tests share.
 #pragma once
 
 #include <string>
@@ -17,3 +18,13 @@ void ConsoleToErrorStream();
 // How a CR LF the compiler wrote reads in the output a death test captured: GoogleTest reads it
 // through the C runtime, which on Windows opens it in text mode.
 extern const char *const kCapturedLineEnd;
+
+// `text` as a regular expression that matches it alone, for the message a death test expects.
+inline std::string EscapeForRegex(const std::string &text) {
+  std::string pattern;
+  for (char c : text) {
+    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
+    pattern += c;
+  }
+  return pattern;
+}

@@ -14,15 +14,6 @@
 #include "test_platform.h"
 
 namespace {
-std::string EscapeForRegex(const std::string &text) {
-  std::string pattern;
-  for (char c : text) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
-    pattern += c;
-  }
-  return pattern;
-}
-
 // Translates `source` in a scratch directory; the console goes to standard error, where the death
 // test can see it, and the wait for Enter meets the end of standard input.
 void Translate(const std::string &source) {

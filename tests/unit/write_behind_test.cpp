@@ -16,15 +16,6 @@ namespace {
 // No descriptor of a test process, and beyond the Windows runtime's table.
 constexpr int kNotOpen = 1000;
 
-std::string EscapeForRegex(const std::string &text) {
-  std::string pattern;
-  for (char c : text) {
-    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) pattern += '\\';
-    pattern += c;
-  }
-  return pattern;
-}
-
 // Standard error of a death test: `before` written straight to the stream, then the one report.
 std::string ReportAfter(const std::string &before) {
   return "^" + EscapeForRegex(before + "pas2asm: I/O error: File not open: probe") +
