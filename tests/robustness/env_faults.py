@@ -365,8 +365,8 @@ cat out1.asm >"$ROOT/out1-after"
         raise Failure("the earlier out1.asm was changed")
 
 
-def out_asm_link_to_full_device(c):
-    c.put("source.pas", OK_SOURCE)
+def out_asm_link_to_full_device(c, source=OK_SOURCE):
+    c.put("source.pas", source)
     c.put("out1.asm", STALE_OUT1)
     os.symlink("/dev/full", c.path("out.asm"))
     r = c.run()
@@ -393,11 +393,7 @@ LARGE_ERROR_SOURCE = (b"PROGRAM P;\r\nVAR a : INTEGER;\r\nBEGIN\r\n" +
 def large_out_asm_full_before_translation_error(c):
     # The write of the first megabyte fails before the error is met: the run ends as it would
     # have ended at once, and the error line is never printed.
-    c.put("source.pas", LARGE_ERROR_SOURCE)
-    c.put("out1.asm", STALE_OUT1)
-    os.symlink("/dev/full", c.path("out.asm"))
-    r = c.run()
-    expect(r, 1, report("Disk full", "out.asm"), out1="stale", stdout=lambda s: s == b"")
+    out_asm_link_to_full_device(c, LARGE_ERROR_SOURCE)
 
 
 # ---- out1.asm ------------------------------------------------------------------------------------
