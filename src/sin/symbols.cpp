@@ -57,9 +57,11 @@ constexpr size_t kFoundSlots = 256;
 Found found[kFoundSlots];
 uint32_t tableAge = 1; // results of an older age were found in an older table
 
+// The name's bytes mixed by multiplication; the top eight bits pick the entry.
 Found &FoundFor(const Key &key) {
+  static_assert(kFoundSlots == 1 << 8);
   uint64_t mixed = (key.low ^ key.high * 0xC2B2AE3D27D4EB4Full) * 0x9E3779B97F4A7C15ull;
-  return found[mixed >> 56];
+  return found[mixed >> (64 - 8)];
 }
 
 // The probe goes downwards from the home slot, from slot 0 on to slot 210.
