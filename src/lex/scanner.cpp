@@ -87,23 +87,23 @@ static_assert([] {
   return shared == 2; // no length and initial has a third keyword
 }());
 
-constexpr std::array<uint64_t, std::size(OperatorTable)> kOperatorWords = [] {
-  std::array<uint64_t, std::size(OperatorTable)> words{};
-  for (size_t i = 0; i < words.size(); ++i) words[i] = Packed(OperatorTable[i]);
-  return words;
-}();
+// The code of an operator's text: 31 on in the table's order, 30 for a text that is no operator.
+constexpr int32_t OperatorCode(std::string_view text) {
+  for (size_t i = 0; i < std::size(OperatorTable); ++i)
+    if (OperatorTable[i] == text) return static_cast<int32_t>(30 + i + 1);
+  return 30;
+}
 
-// The code of an operator of one character, each of which is in the table.
+// The operators coded ahead, so that a token needs no search: the code of each operator character
+// alone, and for ":", "<" and ">", which may start a pair, a row of the codes of the pairs.
 constexpr std::array<int32_t, 256> kOneCharOperator = [] {
   std::array<int32_t, 256> table{};
-  for (size_t i = 0; i < std::size(OperatorTable); ++i)
-    if (OperatorTable[i].size() == 1)
-      table[static_cast<unsigned char>(OperatorTable[i][0])] = static_cast<int32_t>(30 + i + 1);
+  for (int c = 0; c < 256; ++c) {
+    char one[] = {static_cast<char>(c)};
+    if (IsOperatorChar(static_cast<unsigned char>(c))) table[c] = OperatorCode({one, 1});
+  }
   return table;
 }();
-
-// ":", "<" and ">" may start a pair: each has a row of the codes of the pairs it starts, 30 for a
-// pair that is no operator.
 constexpr std::array<uint8_t, 256> kPairRow = [] {
   std::array<uint8_t, 256> rows{};
   rows[':'] = 1;
@@ -116,11 +116,8 @@ constexpr auto kPairCode = [] {
   for (int first = 0; first < 256; ++first) {
     if (kPairRow[first] == 0) continue;
     for (int second = 0; second < 256; ++second) {
-      codes[kPairRow[first]][second] = 30;
-      for (size_t i = 0; i < std::size(OperatorTable); ++i)
-        if (OperatorTable[i].size() == 2 && static_cast<unsigned char>(OperatorTable[i][0]) == first &&
-            static_cast<unsigned char>(OperatorTable[i][1]) == second)
-          codes[kPairRow[first]][second] = static_cast<uint8_t>(30 + i + 1);
+      char pair[] = {static_cast<char>(first), static_cast<char>(second)};
+      codes[kPairRow[first]][second] = static_cast<uint8_t>(OperatorCode({pair, 2}));
     }
   }
   return codes;
@@ -142,16 +139,6 @@ int KeywordOf(uint64_t packed, size_t length) {
 
 int FindKeyword(const TokenChars &text) {
   return text.length < kBlock ? KeywordOf(Load(text.bytes), text.length) : 0;
-}
-
-// Operators are compared as packed words, which spares a call to compare bytes per entry.
-int FindOperator(std::string_view text) {
-  if (text.size() > kBlock) return 0;
-  uint64_t packed = Packed(text);
-  for (size_t i = 0; i < std::size(OperatorTable); ++i)
-    if (kOperatorWords[i] == packed && OperatorTable[i].size() == text.size())
-      return static_cast<int>(i + 1);
-  return 0;
 }
 
 namespace {
@@ -276,9 +263,7 @@ template <typename Take> void TakeLongToken(const std::array<bool, 256> &table, 
   }
   SkipBlanks();
 }
-} // namespace
 
-namespace {
 [[noreturn]] OUT_OF_LINE void UnknownCharacter() {
   ExpectedError(kUnknownCharacter.str() + static_cast<char>(CurChar));
 }
@@ -305,9 +290,7 @@ void SetTokenText(uint64_t packed, size_t length) {
   std::memset(TokenText.bytes + kBlock, 0, kBlock);
   TokenText.length = length;
 }
-} // namespace
 
-namespace {
 // A long token's text is built in a local copy: stores into the global would have to be reloaded
 // after each byte, as a char may alias anything.
 OUT_OF_LINE void ScanLongIdentifier() {
@@ -334,18 +317,21 @@ OUT_OF_LINE void ScanLongNumber() {
   TokenCode = kNumber;
 }
 
-// An operator whose next byte starts a comment or lies beyond the window.
+// The token of an operator, with the operator character after it when `pair`: coded from the
+// tables, whichever way the second character was read.
+void SetOperator(unsigned char first, unsigned char second, bool pair) {
+  TokenCode = pair ? kPairCode[kPairRow[first]][second] : kOneCharOperator[first];
+  SetTokenText(first | uint64_t{pair ? second : 0u} << 8, pair ? 2 : 1);
+}
+
+// An operator that may start a pair, whose next byte starts a comment or lies beyond the window.
 OUT_OF_LINE void ScanOperatorThroughReader() {
-  char text[2] = {static_cast<char>(CurChar), 0};
-  size_t length = 1;
+  unsigned char first = CurChar;
   ReadChar();
-  if (IsOperatorChar(CurChar)) {
-    text[length++] = static_cast<char>(CurChar);
-    ReadChar();
-  }
+  bool pair = IsOperatorChar(CurChar);
+  SetOperator(first, CurChar, pair);
+  if (pair) ReadChar();
   SkipBlanks();
-  TokenCode = FindOperator(std::string_view(text, length)) + 30;
-  SetTokenText(Packed(std::string_view(text, length)), length);
 }
 } // namespace
 
@@ -374,9 +360,8 @@ void ScanNumber() {
 // window and no "{" is coded from tables without a call to the reader.
 void ScanOperator() {
   unsigned char first = CurChar;
-  int pairRow = kPairRow[first];
   const unsigned char *p = reader_fast::next;
-  if (pairRow == 0) {
+  if (kPairRow[first] == 0) {
     TokenCode = kOneCharOperator[first];
     SetTokenText(first, 1);
     EndTokenAt(p);
@@ -385,8 +370,7 @@ void ScanOperator() {
   unsigned char second = *p;
   if (second == '{') return ScanOperatorThroughReader();
   bool pair = IsOperatorChar(second);
-  TokenCode = pair ? kPairCode[pairRow][second] : kOneCharOperator[first];
-  SetTokenText(first | uint64_t{pair ? second : 0u} << 8, pair ? 2 : 1);
+  SetOperator(first, second, pair);
   EndTokenAt(p + pair);
 }
 

@@ -101,7 +101,6 @@ void ScanNumber();
 void ScanOperator();
 // The text's bytes after its length must be zero.
 int FindKeyword(const TokenChars &text);
-int FindOperator(std::string_view text);
 
 // The six relational operators: = < > <= >= <>.
 inline bool IsRelationalOperator(int32_t code) {
