@@ -11,9 +11,6 @@
 // end of the run with exit code 1.
 [[noreturn]] void IoFailure(std::string_view failure, std::string_view what);
 
-// The system's own text for an errno value that the common part has no fixed text for.
-std::string SystemFailureText(int err);
-
 // Best effort, on the way out: the report on standard error, and the removal of a partial file.
 void WriteToErrorStream(std::string_view bytes);
 void RemoveIfPossible(const char *name);

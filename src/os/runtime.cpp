@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -55,7 +56,7 @@ std::string FailureName(int err) {
   case ENAMETOOLONG:
     return "File name too long";
   default:
-    return SystemFailureText(err);
+    return std::strerror(err);
   }
 }
 

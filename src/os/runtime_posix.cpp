@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <pthread.h>
 #include <string>
@@ -162,17 +161,8 @@ void WaitForEnter() {
   }
 }
 
-std::string SystemFailureText(int err) {
-  return std::strerror(err);
-}
-
 void WriteToErrorStream(std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = write(2, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
+  WriteAllBytes(2, bytes);
 }
 
 void RemoveIfPossible(const char *name) {

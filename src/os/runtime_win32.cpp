@@ -7,7 +7,6 @@
 #undef WriteConsole
 
 #include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "os/console.h"
@@ -272,19 +271,8 @@ void WaitForEnter() {
   }
 }
 
-std::string SystemFailureText(int err) {
-  return std::strerror(err);
-}
-
 void WriteToErrorStream(std::string_view bytes) {
-  HANDLE h = Standard(STD_ERROR_HANDLE);
-  while (h != nullptr && !bytes.empty()) {
-    DWORD written = 0;
-    if (!::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written == 0)
-      return;
-    bytes.remove_prefix(written);
-  }
+  WriteToHandle(Standard(STD_ERROR_HANDLE), bytes);
 }
 
 // The partial file is still open when a write to it fails: closing every handle first lets the
