@@ -256,8 +256,8 @@ template <typename Take> void TakeLongToken(const std::array<bool, 256> &table, 
   using namespace reader_fast;
   while (table[CurChar]) {
     take(CurChar);
-    const unsigned char *p = next, *end = limit;
-    while (p < end && table[*p]) take(*p++);
+    const unsigned char *p = next;
+    while (table[*p]) take(*p++); // the sentinel ends the run at the limit
     reader_fast::TakeUpTo(p);
     ReadChar();
   }

@@ -41,11 +41,11 @@ constexpr bool IsLineBreak(unsigned char c) {
 }
 
 // The bytes of the current window after CurChar: next..limit. CurChar, when it was read from the
-// file, is the byte before next. Any of them but "{" may be taken
-// without a call, as long as CharPos is advanced by as many. The byte at limit is a "{" put there
-// as a sentinel, so a run of bytes of any class without "{" stops at the limit by itself, and one
-// test for "{" sends both a comment and the window's end to the reader. The kLookAhead bytes from
-// any byte up to limit may be loaded at once; those past limit are no part of the source.
+// file, is the byte before next. Any of them but "{" may be taken without a call, as long as
+// CharPos is advanced by as many. The byte at limit is a "{" put there as a sentinel, so a run of
+// bytes of any class without "{" stops at the limit by itself, and one test for "{" sends both a
+// comment and the window's end to the reader. The kLookAhead bytes from any byte up to limit may be
+// loaded at once; those past limit are no part of the source.
 namespace reader_fast {
 constexpr size_t kLookAhead = 8;
 extern const unsigned char *next;
