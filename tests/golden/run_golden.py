@@ -31,6 +31,10 @@ class CaseError(Exception):
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 from masm2nasm import check_assembles  # noqa: E402
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
+from emulator_runs import emulator_failed  # noqa: E402
+
+
 def encode_char(ch, where):
     try:
         return ch.encode("cp866")
@@ -248,13 +252,14 @@ def run_case(compiler, case_dir, keep):
 
         try:
             proc = run_compiler()
-            # An emulated build (the Windows one under Wine) is now and then not started at all
-            # on a busy machine: the run fails and leaves nothing, no output and no file, which
-            # the compiler itself never does. Such a run is repeated once, and said.
-            untouched = {rel: read_bytes(full) for rel, full in list_files(workdir).items()} == given
-            if proc.returncode != 0 and not proc.stdout and not proc.stderr and untouched:
-                print(f"again: the run left no trace (exit {proc.returncode})")
-                proc = run_compiler()
+            # A run that the emulator of a Windows build, not the compiler, ended is repeated
+            # once, and said.
+            if proc.returncode != 0:
+                touched = {rel: read_bytes(full)
+                           for rel, full in list_files(workdir).items()} != given
+                if emulator_failed(proc.returncode, proc.stdout, proc.stderr, touched):
+                    print(f"again: the emulator ended the run (exit {proc.returncode})")
+                    proc = run_compiler()
         except subprocess.TimeoutExpired:
             return [f"the compiler did not end within {TIMEOUT_SECONDS} s\n"]
 
