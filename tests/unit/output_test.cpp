@@ -2,9 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "kod/output.h"
 #include "test_platform.h"
@@ -14,21 +11,11 @@ constexpr auto kTwoLines = Lines("a", "  bc");
 
 // Runs `emit` with "out.asm" open in a scratch directory and returns what it wrote.
 template <typename Emit> std::string Written(Emit emit) {
-  std::string dir = NewScratchDirectory();
-  std::filesystem::path here = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  OpenOutput();
-  emit();
-  CloseOutput();
-  std::stringstream text;
-  {
-    // Closed before the directory goes: Windows removes no file that is open.
-    std::ifstream file("out.asm", std::ios::binary);
-    text << file.rdbuf();
-  }
-  std::filesystem::current_path(here);
-  std::filesystem::remove_all(dir);
-  return text.str();
+  return FileMadeIn("out.asm", [&] {
+    OpenOutput();
+    emit();
+    CloseOutput();
+  });
 }
 } // namespace
 

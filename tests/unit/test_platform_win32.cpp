@@ -4,6 +4,23 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace {
+// A directory that is the current one cannot be removed: the removal steps out of it first. A
+// file still open in one stays, and so does the directory; nothing is said.
+struct Scratch {
+  std::vector<std::string> dirs;
+  ~Scratch() {
+    std::error_code ignored;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(ignored), ignored);
+    for (const std::string &dir : dirs) std::filesystem::remove_all(dir, ignored);
+  }
+};
+Scratch scratch;
+} // namespace
 
 std::string NewScratchDirectory() {
   char base[MAX_PATH + 1];
@@ -12,7 +29,10 @@ std::string NewScratchDirectory() {
   for (unsigned attempt = 0;; ++attempt) {
     std::string dir = std::string(base) + "pas2asm-unit-" + std::to_string(GetCurrentProcessId()) +
                       "-" + std::to_string(attempt);
-    if (CreateDirectoryA(dir.c_str(), nullptr)) return dir;
+    if (CreateDirectoryA(dir.c_str(), nullptr)) {
+      scratch.dirs.push_back(dir);
+      return dir;
+    }
     if (GetLastError() != ERROR_ALREADY_EXISTS) std::abort();
   }
 }

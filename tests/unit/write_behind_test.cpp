@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "os/runtime.h"
@@ -87,29 +85,21 @@ TEST(WriteBehind, FailureReportedBeforeTheNextEffectSeenOutside) {
 // Two buffers, each refilled only after the write of the other was handed over, as the output
 // does; the thread is ended and started again halfway.
 TEST(WriteBehind, BytesLandInOrder) {
-  std::filesystem::path here = std::filesystem::current_path();
-  std::string dir = NewScratchDirectory();
-  std::filesystem::current_path(dir);
-  int fd = CreateForWriting("out");
-  std::string buffers[2];
   std::string expected;
-  for (int i = 0; i < 300; ++i) {
-    if (i == 150) FinishWriteBehind();
-    std::string &buffer = buffers[i % 2];
-    buffer.assign(static_cast<size_t>(i * 997 % 70000), static_cast<char>('a' + i % 26));
-    buffer += std::to_string(i);
-    WriteBehind(fd, buffer, "out");
-    expected += buffer;
-  }
-  FinishWriteBehind();
-  CloseFile(fd, "out");
-  std::stringstream written;
-  {
-    std::ifstream file("out", std::ios::binary);
-    written << file.rdbuf();
-  }
-  std::filesystem::current_path(here);
-  std::filesystem::remove_all(dir);
-  EXPECT_EQ(written.str().size(), expected.size());
-  EXPECT_TRUE(written.str() == expected);
+  std::string written = FileMadeIn("out", [&] {
+    int fd = CreateForWriting("out");
+    std::string buffers[2];
+    for (int i = 0; i < 300; ++i) {
+      if (i == 150) FinishWriteBehind();
+      std::string &buffer = buffers[i % 2];
+      buffer.assign(static_cast<size_t>(i * 997 % 70000), static_cast<char>('a' + i % 26));
+      buffer += std::to_string(i);
+      WriteBehind(fd, buffer, "out");
+      expected += buffer;
+    }
+    FinishWriteBehind();
+    CloseFile(fd, "out");
+  });
+  EXPECT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(written == expected);
 }
