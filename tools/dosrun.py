@@ -91,6 +91,16 @@ DEFAULT_BUDGET = 50_000_000
 STACK_WRITES = {0x06, 0x0E, 0x16, 0x1E, 0x60, 0x68, 0x6A, 0x9A, 0x9C, 0xC8, 0xE8} | set(range(0x50, 0x58))
 PREFIXES = (0x26, 0x2E, 0x36, 0x3E, 0x66, 0x67)
 
+
+def opcode(code):
+    """The opcode in an instruction's first five bytes, after at most three prefixes, and the reg
+    field of the byte that follows it."""
+    i = 0
+    while i < 3 and code[i] in PREFIXES:
+        i += 1
+    return code[i], (code[i + 1] >> 3) & 7
+
+
 EXCEPTIONS = {
     0: "divide error",
     1: "single-step trap",
@@ -268,7 +278,7 @@ class Machine:
     def instruction(self):
         """(CS:IP, the first bytes of the instruction being executed)."""
         cs, ip = self.reg(UC_X86_REG_CS), self.ip()
-        return cs, ip, bytes(self.uc.mem_read(cs * 16 + ip, 4))
+        return cs, ip, bytes(self.uc.mem_read(cs * 16 + ip, 5))
 
     def on_code_write(self, uc, access, address, size, value, data):
         cs, ip, _ = self.instruction()
@@ -286,12 +296,8 @@ class Machine:
         if not 0 < (self.reg(UC_X86_REG_SP) - offset) % 0x10000 <= 16 or not 0 <= offset < 0x10000:
             return
         cs, ip, code = self.instruction()
-        i = 0
-        while i < 3 and code[i] in PREFIXES:
-            i += 1
-        op = code[i]
-        pushes = op in STACK_WRITES or (op == 0xFF and (code[i + 1] >> 3) & 7 in (2, 3, 6))
-        if pushes:
+        op, reg = opcode(code)
+        if op in STACK_WRITES or (op == 0xFF and reg in (2, 3, 6)):
             offset = address - self.base - self.exe.code_end
             self.halt(
                 EXIT_IMAGE_WRITE,
@@ -320,11 +326,8 @@ class Machine:
         self.dos(at)
 
     def is_division(self, cs, ip):
-        code = bytes(self.uc.mem_read(cs * 16 + ip, 4))
-        i = 0
-        while i < 3 and code[i] in PREFIXES:
-            i += 1
-        return code[i] in (0xF6, 0xF7) and (code[i + 1] >> 3) & 7 in (6, 7)
+        op, reg = opcode(bytes(self.uc.mem_read(cs * 16 + ip, 5)))
+        return op in (0xF6, 0xF7) and reg in (6, 7)
 
     def dos(self, at):
         uc = self.uc

@@ -605,7 +605,6 @@ class Translator:
                 self.fail(line, f"undefined symbol {sym}")
             if kind[0] == "data":
                 op = Mem(sym=sym, ptr=ptr)
-                op.address = address(sym, kind)
             elif kind[0] == "equ" and ptr is None:
                 op = Imm(value=kind[1])
             else:

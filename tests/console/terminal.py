@@ -15,6 +15,7 @@ import pty
 import select
 import subprocess
 import sys
+import termios
 import tempfile
 
 # An unknown name in line 5: the error line, then the wait for Enter meets the end of the input.
@@ -28,7 +29,6 @@ def on_terminal(argv, cwd, env):
     """Runs argv with standard output and error on a pseudo-terminal whose line discipline
     passes bytes as they are; standard input at its end. Returns (exit code, bytes shown)."""
     master, slave = pty.openpty()
-    import termios
     attrs = termios.tcgetattr(slave)
     attrs[1] &= ~termios.OPOST  # no LF -> CR LF on the way out
     termios.tcsetattr(slave, termios.TCSANOW, attrs)
@@ -65,8 +65,6 @@ OTHER_LOCALES = [dict(), dict(LANG="C"), dict(LC_ALL="C", LANG="ru_RU.UTF-8"),
 
 
 def check_compiler(compiler, work, failures):
-    with open(os.path.join(work, "source.pas"), "wb") as f:
-        f.write(SOURCE)
     cases = [(SOURCE, ERROR_LINE)]
     for byte in UPPER:
         text = bytes([byte]).decode("cp866")
@@ -74,14 +72,11 @@ def check_compiler(compiler, work, failures):
     for source, expected in cases:
         with open(os.path.join(work, "source.pas"), "wb") as f:
             f.write(source)
-        for locale in UTF8_LOCALES:
-            code, shown = on_terminal([compiler, "source.pas"], work, environment(**locale))
-            if (code, shown) != (1, expected.encode("utf-8")):
-                failures.append(f"{locale} {source[:3]!r}: exit {code}, shown {shown!r}")
-        for locale in OTHER_LOCALES:
-            code, shown = on_terminal([compiler, "source.pas"], work, environment(**locale))
-            if (code, shown) != (1, expected.encode("cp866")):
-                failures.append(f"{locale} {source[:3]!r}: exit {code}, shown {shown!r}")
+        for locales, encoding in ((UTF8_LOCALES, "utf-8"), (OTHER_LOCALES, "cp866")):
+            for locale in locales:
+                code, shown = on_terminal([compiler, "source.pas"], work, environment(**locale))
+                if (code, shown) != (1, expected.encode(encoding)):
+                    failures.append(f"{locale} {source[:3]!r}: exit {code}, shown {shown!r}")
         # A pipe gets the CP866 bytes whatever the locale.
         piped = subprocess.run([compiler, "source.pas"], cwd=work, stdin=subprocess.DEVNULL,
                                capture_output=True, env=environment(LANG="ru_RU.UTF-8"))

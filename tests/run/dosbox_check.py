@@ -74,7 +74,7 @@ def build(compiler, source, work):
 def run_dosbox(dosbox, tmp, folder, names, per_program):
     """Runs the programs in one DOSBox session, in order, until one of them hangs.
 
-    Returns (the programs that ended, the one that hung or None, an error text or None)."""
+    Returns (the one that hung or None, an error text or None)."""
     # A mark when the batch starts, so that DOSBox's own start does not count against a program.
     batch = "echo start > BATCH.END\r\n"
     batch += "".join(f"{name} > {name}.OUT\r\necho end > {name}.END\r\n" for name in names)
@@ -99,22 +99,21 @@ def run_dosbox(dosbox, tmp, folder, names, per_program):
                     break
                 elif time.monotonic() > deadline:
                     if ended == 0:
-                        return [], None, f"DOSBox did not start the batch file within {STARTUP} s"
-                    return names[: ended - 1], names[ended - 1], None
+                        return None, f"DOSBox did not start the batch file within {STARTUP} s"
+                    return names[ended - 1], None
                 else:
                     time.sleep(0.05)
             try:
                 code = proc.wait(timeout=STARTUP)
             except subprocess.TimeoutExpired:
-                return names[: max(ended - 1, 0)], None, f"DOSBox did not end within {STARTUP} s of the last program"
+                return None, f"DOSBox did not end within {STARTUP} s of the last program"
         finally:
             if proc.poll() is None:
                 proc.kill()
                 proc.wait()
-    ended = max(ended - 1, 0)
     if code != 0:
-        return names[:ended], None, f"DOSBox exit code {code}: {(Path(tmp) / 'dosbox.log').read_bytes()[-500:]!r}"
-    return names[:ended], None, None
+        return None, f"DOSBox exit code {code}: {(Path(tmp) / 'dosbox.log').read_bytes()[-500:]!r}"
+    return None, None
 
 
 def main():
@@ -158,7 +157,7 @@ def main():
         names = [name for _, name, _ in runs]
         hanging = set()
         while names:
-            ended, hung, error = run_dosbox(dosbox, tmp, folder, names, args.per_program)
+            hung, error = run_dosbox(dosbox, tmp, folder, names, args.per_program)
             if error:
                 print(error)
                 return 1

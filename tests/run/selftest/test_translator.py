@@ -111,12 +111,17 @@ class Accepted(unittest.TestCase):
         self.assertRuns(src, b"y")
 
 
-class Refused(unittest.TestCase):
-    def assertRefused(self, data, code, lineno, fragment):
+class RefusalTest(unittest.TestCase):
+    def assertSourceRefused(self, source, lineno, fragment):
         with self.assertRaises(TranslateError) as ctx:
-            masm2nasm.translate(program(data, code))
+            masm2nasm.translate(source)
         self.assertEqual(ctx.exception.lineno, lineno, ctx.exception)
         self.assertIn(fragment, str(ctx.exception))
+
+
+class Refused(RefusalTest):
+    def assertRefused(self, data, code, lineno, fragment):
+        self.assertSourceRefused(program(data, code), lineno, fragment)
 
     # The code lines of program() start at line 4 + len(data) + 6.
     def test_unknown_instruction_and_directive(self):
@@ -169,24 +174,18 @@ class Refused(unittest.TestCase):
         self.assertIn("END directive required", str(ctx.exception))
 
 
-class Stack(unittest.TestCase):
-    def assertRefused(self, source, lineno, fragment):
-        with self.assertRaises(TranslateError) as ctx:
-            masm2nasm.translate(source)
-        self.assertEqual(ctx.exception.lineno, lineno, ctx.exception)
-        self.assertIn(fragment, str(ctx.exception))
-
+class Stack(RefusalTest):
     def test_program_without_a_stack_is_refused(self):
         # Linked without one, it would start with SS:SP = 0000:0000.
-        self.assertRefused(program([], []).replace(b" .stack 2000h\r\n", b""), 12, "no .stack")
+        self.assertSourceRefused(program([], []).replace(b" .stack 2000h\r\n", b""), 12, "no .stack")
 
     def test_stack_sizes_and_placement(self):
-        self.assertRefused(program([], []).replace(b"2000h", b"2001h"), 4, "whole paragraphs")
-        self.assertRefused(program([], []).replace(b"2000h", b"10010h"), 4, "whole paragraphs")
-        self.assertRefused(program([".stack 100h"], []), 5, "once")
+        self.assertSourceRefused(program([], []).replace(b"2000h", b"2001h"), 4, "whole paragraphs")
+        self.assertSourceRefused(program([], []).replace(b"2000h", b"10010h"), 4, "whole paragraphs")
+        self.assertSourceRefused(program([".stack 100h"], []), 5, "once")
         # The directive closes the data segment: a definition after it belongs to no segment.
         source = program([], []).replace(b" .stack 2000h\r\n", b" .stack 2000h\r\n _N DW ?\r\n")
-        self.assertRefused(source, 5, "outside the data segment")
+        self.assertSourceRefused(source, 5, "outside the data segment")
 
 
 class ExeImage(unittest.TestCase):
