@@ -1,5 +1,6 @@
-// The fixed text around every generated program: the data header with its buffers, the start of
-// the code, the exit to DOS and the runtime routines that the instruction templates call.
+// The fixed text around every generated program, each part written into "out.asm" by one call: the
+// data header with its buffers, the start of the code, the exit to DOS, and the runtime routines
+// that the instruction templates call.
 #pragma once
 
 void EmitDataHeader();

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "os/runtime.h"
+#include "os/text.h"
 
 int32_t LabelCount = 0;
 
@@ -11,21 +12,17 @@ namespace {
 constexpr const char *kOutName = "out.asm";
 int outFd = -1;
 
-// The full buffer is written on a second thread while the other one is filled.
-char buffers[2][output_buffer::kSize + output_buffer::kSlack];
-
 void Flush() {
   using namespace output_buffer;
   if (outFd < 0) IoError(EBADF, kOutName);
-  WriteBehind(outFd, std::string_view(bytes, used), kOutName);
-  bytes = bytes == buffers[0] ? buffers[1] : buffers[0];
+  WriteFile(outFd, std::string_view(bytes, used), kOutName);
   used = 0;
 }
-
 } // namespace
 
+// The output is about 13 bytes per source byte: a large buffer keeps the calls that write it few.
 namespace output_buffer {
-char *bytes = buffers[0];
+char bytes[kSize];
 size_t used = 0;
 
 void PutLong(std::string_view text) {
@@ -48,12 +45,8 @@ void OpenOutput() {
 }
 
 void CloseOutput() {
-  using namespace output_buffer;
   NoLongerOpen(CloseOutput);
-  if (outFd < 0) IoError(EBADF, kOutName);
-  FinishWriteBehind();
-  WriteFile(outFd, std::string_view(bytes, used), kOutName);
-  used = 0;
+  Flush();
   int fd = outFd;
   outFd = -1;
   CloseFile(fd, kOutName);

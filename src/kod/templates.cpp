@@ -3,22 +3,23 @@
 #include "kod/output.h"
 #include "os/text.h"
 
-int32_t CompareCount = 0;
 int32_t ConcatCount = 0;
-bool ConcatStarted = false;
 
 namespace {
+int32_t compareCount = 0;   // the number of the next comparison's labels, "_M" and "Skip"
+bool concatStarted = false; // a string expression has put its first operand in _bufstr1
+
 // The comparison family: `jump` is taken on the flags of EmitCompare; `taken` is what AX holds
 // then.
 void EmitSetFlag(std::string_view jump, bool taken) {
-  NumberText c = DecimalOf(CompareCount);
+  std::string c = IntText(compareCount);
   EmitLine("     ", jump, " _M", c);
   EmitLine(taken ? "     mov     AX, 0" : "     mov     AX, 1");
   EmitLine("     jmp     Skip", c);
   EmitLine("_M", c, ":");
   EmitLine(taken ? "     mov     AX, 1" : "     mov     AX, 0");
   EmitLine("Skip", c, ":");
-  ++CompareCount;
+  ++compareCount;
 }
 
 // Moves 255 bytes from SI to DI (the caller loads both).
@@ -57,7 +58,7 @@ void EmitNot() {
 }
 
 void EmitLoadConst(int32_t value) {
-  EmitLine("     MOV     AX, ", DecimalOf(value));
+  EmitLine("     MOV     AX, ", IntText(value));
 }
 
 void EmitLoadVar(std::string_view name) {
@@ -174,8 +175,8 @@ void EmitWrite(std::string_view text, size_t textIndex, const std::vector<ListEn
 }
 
 void EmitConcat(std::string_view operand) {
-  if (!ConcatStarted) {
-    ConcatStarted = true;
+  if (!concatStarted) {
+    concatStarted = true;
     EmitLine("lea SI,", operand);
     EmitLine("lea DI,_bufstr1");
     EmitMove255();
@@ -208,5 +209,5 @@ void EmitStoreString(std::string_view name) {
   EmitLine("lea SI,_bufstr1");
   EmitLine("lea DI,_", name);
   EmitMove255();
-  ConcatStarted = false;
+  concatStarted = false;
 }

@@ -1,6 +1,7 @@
-// One template per operation of the generated program: a fixed group of assembly lines with a name,
-// a number or a label number put in. The generated code is a stack machine on AX: a two-operand
-// template pops the earlier (left) value into BX and combines it with the later value in AX.
+// One template per operation of the generated program: each Emit routine writes its fixed group of
+// assembly lines into "out.asm", with a name, a number or a label number put in. The generated code
+// is a stack machine on AX: a two-operand template pops the earlier (left) value into BX and
+// combines it with the later value in AX.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +11,12 @@
 
 // A variable of a READ or WRITE list.
 struct ListEntry {
-  std::string name; // the identifier as scanned, without the "_" of its assembly name
+  std::string name;     // the identifier as scanned, without the "_" of its assembly name
   std::string_view tag; // the variable's type tag, a constant text: "1" INTEGER, "2" STRING
 };
 
-extern int32_t CompareCount;
+// The number of the next labels of a concatenation, "m_" and a number.
 extern int32_t ConcatCount;
-extern bool ConcatStarted;
 
 // Reads each variable of the list from its own line of input.
 void EmitRead(const std::vector<ListEntry> &list);

@@ -6,7 +6,7 @@
 
 namespace {
 constexpr Cp866 kErrorInLine(u8"Ошибка в строке ");
-}
+} // namespace
 
 std::string LinePrefix() {
   return kErrorInLine.str() + IntText(LineNumber());
@@ -16,13 +16,15 @@ void ReportError(const std::string &message) {
   WriteConsole("\r\n\aError: " + message + ".\r\n");
 }
 
+namespace {
 // The source and, in the translating pass, "out.asm" with what was written of it.
-void FatalError(const std::string &message) {
+[[noreturn]] void FatalError(const std::string &message) {
   ReportError(message);
   CloseOpenFiles();
   WaitForEnter();
   EndRun(1);
 }
+} // namespace
 
 void ExpectedError(const std::string &text) {
   FatalError(text + " Expected");

@@ -1,7 +1,7 @@
-// The one way a run fails on the program it reads: the error line, with the line number the reader
-// keeps; then the open files are closed, the user presses Enter, and the run ends. The scanner's
-// two errors and every error of the translating pass take this road; the pre-check prints the same
-// line and decides for itself what follows.
+// The error line of both passes and the one way a run fails on the program it reads: the error
+// line, with the line number the reader keeps; then the open files are closed, the user presses
+// Enter, and the run ends. The scanner's two errors and every error of the translating pass take
+// this road; the pre-check prints the same line and decides for itself what follows.
 #pragma once
 
 #include <string>
@@ -9,12 +9,13 @@
 
 // "Ошибка в строке " and the current line number: the prefix of most messages.
 std::string LinePrefix();
-
+// The console line of a message: an empty line, BEL, "Error: ", the message and ".".
 void ReportError(const std::string &message);
-[[noreturn]] void FatalError(const std::string &message);
+
 [[noreturn]] void ExpectedError(const std::string &text);
-// FatalError and ExpectedError of LinePrefix() + text + token. The message is put together in here,
-// so that a routine that may fail builds no string on its way when it does not.
+// The fatal end with LinePrefix() + text + token, and " Expected" after it for ExpectedInLine. The
+// message is put together in here, so that a routine that may fail builds no string on its way
+// when it does not.
 [[noreturn]] void FatalInLine(std::string_view text, std::string_view token = {});
 [[noreturn]] void ExpectedInLine(std::string_view text, std::string_view token = {});
 

@@ -1,14 +1,6 @@
-// The token scanner: cuts the character stream into coded tokens on demand. There is one current
-// token (text, code, and for an identifier its hash), read directly by both parsers.
-//
-// A token costs about one look at each of its bytes, and few branches that depend on the text,
-// since those are the ones a processor mispredicts: the first byte's class picks the scanner; a
-// word or a number of up to seven bytes is loaded from the reader's window as one 8-byte word,
-// its bytes classed together by arithmetic on the word, upper-cased, summed for its hash and
-// compared with the keywords without a loop over its bytes; the token is stored, as whole words in
-// a fixed 16-byte field rather than a string on the heap, before the blanks after it are skipped,
-// so that the common path ends without a call and saves no registers. A longer token, or one that
-// meets the end of the window or a comment, is read byte by byte through the reader, out of line.
+// The token scanner: NextToken delivers the next token of the source in TokenText, TokenCode and,
+// for an identifier, TokenHash, which both parsers read directly; there is one current token.
+// ScanLiteral steps through the characters of a string literal, which the parsers read themselves.
 #pragma once
 
 #include <cstdint>
@@ -96,20 +88,9 @@ void NextToken();
 // closing quote, or the end of the source, and the quote itself; appends them to `text` when
 // given. The token is not advanced.
 void ScanLiteral(std::string *text);
-void ScanIdentifier();
-void ScanNumber();
-void ScanOperator();
-// The text's bytes after its length must be zero.
-int FindKeyword(const TokenChars &text);
 
 // The six relational operators: = < > <= >= <>.
 inline bool IsRelationalOperator(int32_t code) {
   return code == kEqual || code == kLess || code == kGreater || code == kLessEqual ||
          code == kGreaterEqual || code == kNotEqual;
-}
-
-bool IsDigit(unsigned char c);
-// The characters operators are made of: ' ( ) * + , - . / : ; < = >.
-constexpr bool IsOperatorChar(unsigned char c) {
-  return (c >= 39 && c <= 47) || (c >= 58 && c <= 62);
 }

@@ -10,6 +10,21 @@ std::string SourceName;
 unsigned char CurChar = 0;
 int32_t CharPos = 0;
 
+constexpr std::array<CharClass, 256> kClassOf = [] {
+  std::array<CharClass, 256> of{};
+  for (int c = 0; c < 256; ++c) {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
+      of[c] = kBlankChar;
+    else if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+      of[c] = kLetterChar;
+    else if (c >= '0' && c <= '9')
+      of[c] = kDigitChar;
+    else if ((c >= '\'' && c <= '/') || (c >= ':' && c <= '>'))
+      of[c] = kOperatorChar;
+  }
+  return of;
+}();
+
 namespace {
 // "Коментарий" with one "м" is the compiler's own spelling, kept as its users know it.
 constexpr Cp866 kUnclosedComment(u8"Коментарий не закрыт: }");
@@ -17,11 +32,9 @@ constexpr Cp866 kUnclosedComment(u8"Коментарий не закрыт: }");
 int sourceFd = -1;
 int64_t fileSize = 0;
 
-// The file is read through this window; ReadChar is called once per byte and must not cost a
-// system call each time.
 constexpr int64_t kWindow = 64 * 1024;
-unsigned char window[kWindow + reader_fast::kLookAhead] = {'{'}; // empty: the sentinel alone
-int64_t windowStart = 0; // the offset of window[0] in the file
+unsigned char window[kWindow + 1] = {'{'}; // empty: the sentinel alone
+int64_t windowStart = 0;                   // the offset of window[0] in the file
 bool atEnd = false;
 
 // The last line count: the line breaks ended by the bytes before countedTo.
@@ -29,46 +42,47 @@ int64_t countedTo = 0;
 int64_t countedBreaks = 0;
 } // namespace
 
-namespace reader_fast {
-const unsigned char *next = window;
-const unsigned char *limit = window;
-} // namespace reader_fast
+const unsigned char *WindowNext = window;
 
 namespace {
-using reader_fast::limit;
-using reader_fast::next;
+const unsigned char *windowLimit = window;
+
+// CharPos is a 32-bit counter that wraps, as the reader's counter always has.
+void AdvanceCharPos(size_t bytes) {
+  CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(bytes));
+}
 
 int64_t Fill(unsigned char *into, int64_t length, int64_t offset) {
   return static_cast<int64_t>(
       ReadFileAt(sourceFd, into, static_cast<size_t>(length), offset, SourceName));
 }
 
-// The window ends at `end`, where a "{" is put as the sentinel the fast paths stop at.
+// The window ends at `end`, where the sentinel is put.
 void SetLimit(unsigned char *end) {
   *end = '{';
-  limit = end;
+  windowLimit = end;
 }
 
 // The offset of the byte the next ReadChar takes.
 int64_t NextOffset() {
-  return windowStart + (next - window);
+  return windowStart + (WindowNext - window);
 }
 
 // The next byte of the file, or -1 at its end.
 int RawByte() {
-  if (next == limit) {
+  if (WindowNext == windowLimit) {
     int64_t offset = NextOffset();
     if (offset >= fileSize) return -1;
     int64_t got = Fill(window, kWindow, offset);
     windowStart = offset;
-    next = window;
+    WindowNext = window;
     SetLimit(window + got);
     if (got == 0) { // the file shrank while being read
       fileSize = offset;
       return -1;
     }
   }
-  return *next++;
+  return *WindowNext++;
 }
 
 // Whether the byte ends a line; `after` is the byte that follows it, -1 at the end of the file.
@@ -102,7 +116,7 @@ void OpenSource() {
   sourceFd = OpenSourceFile(SourceName.c_str(), fileSize);
   CloseAtFatalEnd(CloseSource);
   windowStart = 0;
-  next = window;
+  WindowNext = window;
   SetLimit(window);
   atEnd = false;
   countedTo = countedBreaks = 0;
@@ -122,7 +136,9 @@ bool AtEndOfSource() {
   return atEnd;
 }
 
-// The breaks before CurChar: at the end, those of the whole file, the last byte included.
+// Nothing is counted while reading: a message that needs the line counts the line breaks before
+// CurChar then, on from where the last such count stopped. At the end, those of the whole file,
+// the last byte included.
 int32_t LineNumber() {
   int64_t current = atEnd ? fileSize : std::max<int64_t>(NextOffset() - 1, 0);
   if (current >= countedTo) {
@@ -135,9 +151,9 @@ int32_t LineNumber() {
 }
 
 namespace {
-// Nested comments are counted rather than recursed into, so that any depth of nesting is safe.
-// Ends with the closing "}" taken.
-void SkipCommentBody() {
+// Entered after a "{": skips the comment with all comments nested in it, up to its "}". Nested
+// comments are counted rather than recursed into, so that any depth of nesting is safe.
+void SkipComment() {
   int64_t depth = 1;
   while (depth > 0) {
     int byte = RawByte();
@@ -153,13 +169,13 @@ void SkipCommentBody() {
 }
 } // namespace
 
-// A run of comments is skipped in a loop, not by one call per comment, so that no number of
-// comments in a row can exhaust the stack.
+// A "{" is a comment or the window's end. A run of comments is skipped in a loop, not by one call
+// per comment, so that no number of comments in a row can exhaust the stack.
 void ReadCharSlow() {
   int byte = RawByte();
   AdvanceCharPos(1);
   while (byte == '{') {
-    SkipCommentBody();
+    SkipComment();
     byte = RawByte();
     AdvanceCharPos(1);
   }
@@ -167,30 +183,19 @@ void ReadCharSlow() {
   CurChar = byte < 0 ? 0 : static_cast<unsigned char>(byte);
 }
 
-void SkipBlankRun() {
-  while (IsBlankOrBreak(CurChar)) {
-    const unsigned char *p = next;
-    while (IsBlankOrBreak(*p)) ++p; // the sentinel ends the run at the limit
-    reader_fast::TakeUpTo(p);
-    ReadChar();
-  }
-}
-
-void SkipComment() {
-  SkipCommentBody();
-  CurChar = '}';
-  ReadChar();
+void SkipBlanks() {
+  while (kClassOf[CurChar] == kBlankChar) ReadChar();
 }
 
 void SeekSource(int64_t offset) {
   int64_t target = std::clamp<int64_t>(offset, 0, fileSize);
-  int64_t held = limit - window;
-  if (target >= windowStart && target <= windowStart + held) {
-    next = window + (target - windowStart);
-  } else {
-    windowStart = target;
-    next = window;
-    SetLimit(window);
-  }
+  int64_t held = windowLimit - window;
   atEnd = false;
+  if (target >= windowStart && target <= windowStart + held) {
+    WindowNext = window + (target - windowStart);
+    return;
+  }
+  windowStart = target;
+  WindowNext = window;
+  SetLimit(window);
 }

@@ -1,26 +1,32 @@
-// The source reader: the source file and the one-character lookahead through which both passes see
-// the program. Brace comments are removed here, below the level of tokens, so they may stand
-// anywhere, even inside a word or a string literal.
+// The source reader: ReadChar delivers the next character of the source in CurChar, with brace
+// comments already removed (so they may stand anywhere, even inside a word or a string literal);
+// SkipBlanks passes blanks and line breaks; LineNumber tells the line of CurChar for a message.
 //
-// Every byte of the source passes here in both passes, so the common byte costs no more than a
-// look: the file is read in windows, ReadChar takes a byte from the window inline and calls out
-// only for a "{" or the window's end (a "{" put after the window's last byte, so that one test
-// finds both), and the scanner takes whole runs of bytes (blanks, word bytes) straight from the
-// window through reader_fast. Nothing is counted per line while reading:
-// a message that needs the line of the current character counts the line breaks before it then
-// (LineNumber), on from where the last such count stopped.
+// Every byte of the source passes ReadChar in both passes, so it is inline and the common byte
+// costs a load and a compare: the file is read in windows of 64 KiB, and a "{" is put after the
+// last byte of each, so that the one test for a comment also finds the window's end.
 #pragma once
 
-#include <cstddef>
+#include <array>
 #include <cstdint>
 #include <string>
 
 extern std::string SourceName; // the first command-line argument
 extern unsigned char CurChar;  // the lookahead; 0 once the source has ended
 extern int32_t CharPos; // ReadChar calls since last set; in the pre-check, offset of the next byte
-// CharPos is a 32-bit counter that wraps, as the reader's counter always has.
-inline void AdvanceCharPos(size_t bytes) {
-  CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(bytes));
+
+// The classes of source bytes, one table for the reader and the scanner.
+enum CharClass : uint8_t {
+  kOtherChar = 0,
+  kBlankChar = 1,    // blank, tab, LF, CR
+  kLetterChar = 2,   // the 52 ASCII letters
+  kDigitChar = 4,    // 0 to 9
+  kOperatorChar = 8, // ' ( ) * + , - . / : ; < = >
+  kWordChar = kLetterChar | kDigitChar,
+};
+extern const std::array<CharClass, 256> kClassOf;
+inline bool IsDigit(unsigned char c) {
+  return kClassOf[c] == kDigitChar;
 }
 
 void OpenSource();
@@ -33,51 +39,22 @@ bool AtEndOfSource();
 // follows; the bytes of comments count like any other.
 int32_t LineNumber();
 
-constexpr bool IsBlank(unsigned char c) {
-  return c == ' ' || c == '\t';
-}
-constexpr bool IsLineBreak(unsigned char c) {
-  return c == '\n' || c == '\r';
-}
-
-// The bytes of the current window after CurChar: next..limit. CurChar, when it was read from the
-// file, is the byte before next. Any of them but "{" may be taken without a call, as long as
-// CharPos is advanced by as many. The byte at limit is a "{" put there as a sentinel, so a run of
-// bytes of any class without "{" stops at the limit by itself, and one test for "{" sends both a
-// comment and the window's end to the reader. The kLookAhead bytes from any byte up to limit may be
-// loaded at once; those past limit are no part of the source.
-namespace reader_fast {
-constexpr size_t kLookAhead = 8;
-extern const unsigned char *next;
-extern const unsigned char *limit;
-// Takes the bytes from next up to p, as if each had been read with ReadChar.
-inline void TakeUpTo(const unsigned char *p) {
-  AdvanceCharPos(static_cast<size_t>(p - next));
-  next = p;
-}
-} // namespace reader_fast
+// The window's next byte; the sentinel "{" stands after its last.
+extern const unsigned char *WindowNext;
+// A comment or the window's end.
 void ReadCharSlow();
 
-// Advances by one character; a "{" starts a comment, which is skipped at once.
+// Advances by one character.
 inline void ReadChar() {
-  using namespace reader_fast;
-  if (*next != '{') {
-    CurChar = *next++;
-    AdvanceCharPos(1);
+  if (*WindowNext != '{') {
+    CurChar = *WindowNext++;
+    CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1); // wraps, as it always has
     return;
   }
   ReadCharSlow();
 }
-// Blank, tab, LF or CR, tested as one bit of a mask.
-constexpr bool IsBlankOrBreak(unsigned char c) {
-  return c <= ' ' && ((uint64_t{1} << ' ' | 1u << '\t' | 1u << '\n' | 1u << '\r') >> c & 1u);
-}
-void SkipBlankRun();
-// Skips blanks and line breaks. Most tokens are followed by one blank or none: the test is inline.
-inline void SkipBlanks() {
-  if (IsBlankOrBreak(CurChar)) SkipBlankRun();
-}
-// Entered with CurChar = "{": skips the comment with all comments nested in it, then reads on.
-void SkipComment();
+
+// Skips blanks and line breaks.
+void SkipBlanks();
 // Moves the source so that the next ReadChar takes the byte at `offset`.
 void SeekSource(int64_t offset);

@@ -15,22 +15,6 @@
 void WriteToErrorStream(std::string_view bytes);
 void RemoveIfPossible(const char *name);
 
-// The write of every byte of `bytes` to `fd`, reporting nothing: 0 when all went out, otherwise the
-// system's code for the failure. It also runs on the writer thread: it changes nothing but the
-// file. ReportWriteFailure gives the report that WriteFile gives for that code.
-uint32_t WriteAllBytes(int fd, std::string_view bytes);
-[[noreturn]] void ReportWriteFailure(uint32_t failure, std::string_view what);
-
-// Waits for the write behind in flight and reports its failure, if it failed. Every routine here
-// with an effect seen outside the process calls it first.
-void AwaitWriteBehind();
-
-// A thread of its own for WriterLoop, which returns when the write behind ends; false when the
-// system gives none. JoinWriterThread waits for it to return.
-void WriterLoop();
-bool StartWriterThread();
-void JoinWriterThread();
-
 // Copies the rest of `from`, from `offset` on, to `to` without passing the bytes through this
 // process, where the system can. Returns false when the rest, from `offset` as it was moved, must
 // be copied through the process instead. Failures end the run.

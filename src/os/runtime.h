@@ -23,14 +23,6 @@ int CreateForWriting(const char *name);
 size_t ReadFileAt(int fd, void *into, size_t length, int64_t offset, std::string_view what);
 void WriteFile(int fd, std::string_view bytes, std::string_view what);
 void CloseFile(int fd, std::string_view what);
-// The same write done on a second thread while the caller goes on: it returns at once, and
-// `bytes` must stay untouched and `what` valid until the next call into this module that waits.
-// Every call with an effect seen outside the process waits (reading a file that does not fail is
-// the one that does not), and reports a failure of the write as WriteFile would have reported it.
-// One write at a time: the next WriteBehind waits for the one before. FinishWriteBehind waits and
-// ends the thread, which a later WriteBehind starts again.
-void WriteBehind(int fd, std::string_view bytes, std::string_view what);
-void FinishWriteBehind();
 // Copies what `from` holds from `offset` on to the end of `to`.
 void CopyRestOfFile(int from, int64_t offset, const char *fromName, int to, const char *toName);
 // A failure names `to`, unless `from` is missing.

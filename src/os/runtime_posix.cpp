@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <pthread.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,8 +30,19 @@ void PrepareRun() {
 }
 
 namespace {
+// Writes every byte; 0 when all went out, otherwise the errno of the failure.
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return 0;
+}
+
 int OpenFile(const char *name, int flags) {
-  AwaitWriteBehind();
   int fd;
   do fd = open(name, flags | O_CLOEXEC, 0666);
   while (fd < 0 && errno == EINTR);
@@ -73,39 +83,11 @@ size_t ReadFileAt(int fd, void *into, size_t length, int64_t offset, std::string
   return done;
 }
 
-uint32_t WriteAllBytes(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t n = write(fd, bytes.data(), bytes.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return static_cast<uint32_t>(errno);
-    if (n == 0) return ENOSPC;
-    bytes.remove_prefix(static_cast<size_t>(n));
-  }
-  return 0;
-}
-
-void ReportWriteFailure(uint32_t failure, std::string_view what) {
-  IoError(static_cast<int>(failure), what);
-}
-
-namespace {
-pthread_t writerThread;
-}
-
-bool StartWriterThread() {
-  auto run = [](void *) -> void * {
-    WriterLoop();
-    return nullptr;
-  };
-  return pthread_create(&writerThread, nullptr, run, nullptr) == 0;
-}
-
-void JoinWriterThread() {
-  pthread_join(writerThread, nullptr);
+void WriteFile(int fd, std::string_view bytes, std::string_view what) {
+  if (int failure = WriteAll(fd, bytes)) IoError(failure, what);
 }
 
 void CloseFile(int fd, std::string_view what) {
-  AwaitWriteBehind();
   if (close(fd) != 0 && errno != EINTR) IoError(errno, what);
 }
 
@@ -129,19 +111,16 @@ bool CopyBySystem(int from, int64_t &offset, int to, const char *toName) {
 }
 
 void RenameFile(const char *from, const char *to) {
-  AwaitWriteBehind();
   if (rename(from, to) != 0) IoError(errno, errno == ENOENT ? from : to);
 }
 
 void RemoveFile(const char *name) {
-  AwaitWriteBehind();
   if (unlink(name) != 0) IoError(errno, name);
 }
 
 // A terminal whose locale speaks UTF-8 would show CP866 bytes as garbage; everything else (a file,
 // a pipe, a terminal set to another character set) gets the bytes as they are.
 void WriteConsole(std::string_view bytes) {
-  AwaitWriteBehind();
   static const bool toUtf8 =
       isatty(1) && LocaleIsUtf8(getenv("LC_ALL"), getenv("LC_CTYPE"), getenv("LANG"));
   if (toUtf8)
@@ -151,7 +130,6 @@ void WriteConsole(std::string_view bytes) {
 }
 
 void WaitForEnter() {
-  AwaitWriteBehind();
   for (;;) {
     char c;
     ssize_t n = read(0, &c, 1);
@@ -162,7 +140,7 @@ void WaitForEnter() {
 }
 
 void WriteToErrorStream(std::string_view bytes) {
-  WriteAllBytes(2, bytes);
+  WriteAll(2, bytes);
 }
 
 void RemoveIfPossible(const char *name) {

@@ -86,7 +86,6 @@ bool IsDirectory(const char *name) {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 int Open(const char *name, DWORD access, DWORD disposition) {
-  AwaitWriteBehind();
   HANDLE h =
       CreateFileA(name, access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) FailOpening(name);
@@ -121,11 +120,9 @@ DWORD WriteToHandle(HANDLE h, std::string_view bytes) {
   return 0;
 }
 
-HANDLE writerThread = nullptr;
-
-DWORD WINAPI RunWriter(void *) {
-  WriterLoop();
-  return 0;
+void WriteOrFail(HANDLE h, std::string_view bytes, std::string_view what) {
+  if (DWORD failure = WriteToHandle(h, bytes))
+    Fail(failure == kFailedWithoutCode ? 0 : failure, what);
 }
 } // namespace
 
@@ -173,27 +170,11 @@ size_t ReadFileAt(int fd, void *into, size_t length, int64_t offset, std::string
   return done;
 }
 
-uint32_t WriteAllBytes(int fd, std::string_view bytes) {
-  return WriteToHandle(Handle(fd), bytes);
-}
-
-void ReportWriteFailure(uint32_t failure, std::string_view what) {
-  Fail(failure == kFailedWithoutCode ? 0 : failure, what);
-}
-
-bool StartWriterThread() {
-  writerThread = CreateThread(nullptr, 0, RunWriter, nullptr, 0, nullptr);
-  return writerThread != nullptr;
-}
-
-void JoinWriterThread() {
-  WaitForSingleObject(writerThread, INFINITE);
-  CloseHandle(writerThread);
-  writerThread = nullptr;
+void WriteFile(int fd, std::string_view bytes, std::string_view what) {
+  WriteOrFail(Handle(fd), bytes, what);
 }
 
 void CloseFile(int fd, std::string_view what) {
-  AwaitWriteBehind();
   HANDLE h = Handle(fd);
   if (h == nullptr) IoError(EBADF, what);
   handles[fd] = nullptr;
@@ -207,7 +188,6 @@ bool CopyBySystem(int, int64_t &, int, const char *) {
 // POSIX rename replaces the target whatever its mode; Windows refuses a read-only one, so its
 // attribute is taken off first and put back if the move fails all the same.
 void RenameFile(const char *from, const char *to) {
-  AwaitWriteBehind();
   if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return;
   DWORD code = GetLastError();
   DWORD attributes = GetFileAttributesA(to);
@@ -227,18 +207,16 @@ void RenameFile(const char *from, const char *to) {
 }
 
 void RemoveFile(const char *name) {
-  AwaitWriteBehind();
   if (!DeleteFileA(name)) Fail(GetLastError(), name);
 }
 
 // A console shows the text right whatever its code page when it is given UTF-16; a file or a pipe
 // gets the CP866 bytes as they are.
 void WriteConsole(std::string_view bytes) {
-  AwaitWriteBehind();
   HANDLE h = Standard(STD_OUTPUT_HANDLE);
   DWORD mode;
   if (h == nullptr || !GetConsoleMode(h, &mode)) {
-    if (DWORD failure = WriteToHandle(h, bytes)) ReportWriteFailure(failure, "standard output");
+    WriteOrFail(h, bytes, "standard output");
     return;
   }
   std::u16string text = Cp866ToUtf16(bytes);
@@ -256,7 +234,6 @@ void WriteConsole(std::string_view bytes) {
 
 // A console gives the line with CR LF; a pipe whose writer has gone is at its end.
 void WaitForEnter() {
-  AwaitWriteBehind();
   HANDLE h = Standard(STD_INPUT_HANDLE);
   if (h == nullptr) IoError(EBADF, "standard input");
   for (;;) {

@@ -1,6 +1,6 @@
-// Texts that every module builds: the decimal text of a number, and the Russian texts of the
-// compiler, kept in code page 866, the console's code page. Those are written in the sources as
-// UTF-8 and turned into CP866 bytes while the compiler itself is being compiled.
+// Texts that every module builds: IntText gives the decimal text of a number; Cp866 gives a
+// Russian text of the compiler in code page 866, the console's code page, from the UTF-8 of the
+// source, while the compiler itself is being compiled.
 #pragma once
 
 #include <cstddef>
@@ -8,14 +8,8 @@
 #include <string>
 #include <string_view>
 
-// The decimal digits of a number, no sign for zero or more, no padding, made in place, so that
-// the output can put them in a line without building a string.
-struct NumberText {
-  char bytes[20];
-  size_t size;
-};
-NumberText DecimalOf(int64_t value);
-// The same as a string: line numbers in messages, label numbers, the numbers in constant names.
+// The decimal digits of a number, no sign for zero or more, no padding: line numbers in messages,
+// label numbers, the numbers in constant names and in the generated code.
 std::string IntText(int64_t value);
 
 namespace cp866_detail {

@@ -13,6 +13,20 @@
 int TranslateNesting = 0;
 
 namespace {
+// Rules used before they are defined.
+void AndExpression();
+void NotExpression();
+void Relation();
+void SimpleExpression();
+void FirstTerm();
+void Term();
+void ProductTail();
+void SignedFactor();
+void NegatedFactor();
+void Factor();
+void StringExpression();
+void StringFactor();
+
 // Digits are taken from the left until the value passes 214748364, computed modulo 2^32 and read
 // as signed. A word of the generated program holds 0 to 65535 (or its negation), nothing more.
 int32_t NumberValue() {
@@ -37,10 +51,10 @@ void Assignment() {
   NextToken();
   // A target without a type (or the program name) translates nothing; the statement level then
   // meets the right-hand side.
-  if (SameTag(FoundType, kIntegerTag)) {
+  if (FoundType == kIntegerTag) {
     Expression();
     EmitStore(target);
-  } else if (SameTag(FoundType, kStringTag)) {
+  } else if (FoundType == kStringTag) {
     StringExpression();
     EmitStoreString(target);
   }
@@ -63,6 +77,7 @@ void Expression() {
   }
 }
 
+namespace {
 // and-expression = not-expression { AND not-expression }
 void AndExpression() {
   NotExpression();
@@ -236,9 +251,10 @@ void StringFactor() {
     return;
   }
   if (TokenCode != kQuote) ExpectedInLine(": ", TokenText);
-  ScanLiteral(&StrText);
+  std::string text;
+  ScanLiteral(&text);
   EmitConcat("_str" + IntText(static_cast<int64_t>(StrConsts.size())));
-  StrConsts.push_back(StrText);
-  StrText.clear();
+  StrConsts.push_back(text);
   NextToken();
 }
+} // namespace

@@ -1,23 +1,12 @@
 // Expressions, conditions and assignments of the translating pass, by recursive descent straight
-// into template calls: no tree, no folding. Integer expressions leave their value in AX; string
-// expressions build theirs in the work buffer _bufstr1.
+// into template calls: no tree, no folding. Expression and Condition leave an integer value in AX;
+// Assignment stores an integer or builds a string in the work buffer _bufstr1 and stores it.
 #pragma once
 
 void Assignment();
+// Entered with the token before the condition current (IF, WHILE, UNTIL).
 void Condition();
 void Expression();
-void AndExpression();
-void NotExpression();
-void Relation();
-void SimpleExpression();
-void FirstTerm();
-void Term();
-void ProductTail();
-void SignedFactor();
-void NegatedFactor();
-void Factor();
-void StringExpression();
-void StringFactor();
 
-// Nesting of the translating pass, shared with the statements.
+// The nesting of statements and parenthesised factors in the translating pass.
 extern int TranslateNesting;

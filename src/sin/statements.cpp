@@ -4,6 +4,7 @@
 
 #include "kod/frame.h"
 #include "kod/output.h"
+#include "kod/templates.h"
 #include "lex/diagnostics.h"
 #include "lex/scanner.h"
 #include "os/text.h"
@@ -11,11 +12,25 @@
 #include "sin/string_pool.h"
 #include "sin/symbols.h"
 
+namespace {
+// Rules used before they are defined.
+void ProgramBody();
+void StatementList();
+void Statement();
+void IfStatement();
+void WhileStatement();
+void ForStatement();
+void RepeatStatement();
+void ReadStatement();
+void WriteStatement();
+void WriteVarList();
+void WriteLiteral();
+
+// The variables of the READ or WRITE being translated, and the joined literals of the WRITE.
 std::vector<ListEntry> ReadList;
 std::vector<ListEntry> WriteList;
 std::string WriteText;
 
-namespace {
 constexpr Cp866 kIfStart(u8" ;Начало условного оператора IF ");
 constexpr Cp866 kIfEnd(u8" ;Конец условного оператора IF ");
 constexpr Cp866 kWhileStart(u8" ;Начало цикла WHILE ");
@@ -47,6 +62,7 @@ void TranslateProgram() {
   ProgramBody();
 }
 
+namespace {
 // body = BEGIN statement-list END "."
 void ProgramBody() {
   if (TokenCode != kBegin) Fail(": BEGIN ");
@@ -273,3 +289,4 @@ void WriteLiteral() {
   ScanLiteral(&WriteText);
   NextToken();
 }
+} // namespace

@@ -7,7 +7,6 @@
 
 std::vector<std::string> MsgConsts;
 std::vector<std::string> StrConsts;
-std::string StrText;
 
 namespace {
 constexpr const char *kOutName = "out.asm";
@@ -39,6 +38,18 @@ std::string ChunkPieces(std::string_view chunk) {
   return pieces;
 }
 
+// The data definition of one pooled text, with its CR LF line ends, e.g. `_msg0  db  "Hi","$" `.
+std::string ConstantLines(const std::string &name, const std::string &text) {
+  if (text.empty()) return name + "  db  \"$\" \r\n";
+  std::string lines;
+  for (size_t at = 0; at < text.size(); at += kChunk) {
+    lines += at == 0 ? name + "  db  " : std::string("        db  ");
+    lines += ChunkPieces(std::string_view(text).substr(at, kChunk));
+    lines += at + kChunk >= text.size() ? ",\"$\" \r\n" : "\r\n";
+  }
+  return lines;
+}
+
 // The definitions of one kind of texts, in index order, written a megabyte at a time.
 void WriteConstants(int out, const char *prefix, const std::vector<std::string> &texts) {
   std::string lines;
@@ -50,19 +61,7 @@ void WriteConstants(int out, const char *prefix, const std::vector<std::string> 
     }
   }
 }
-
 } // namespace
-
-std::string ConstantLines(const std::string &name, const std::string &text) {
-  if (text.empty()) return name + "  db  \"$\" \r\n";
-  std::string lines;
-  for (size_t at = 0; at < text.size(); at += kChunk) {
-    lines += at == 0 ? name + "  db  " : std::string("        db  ");
-    lines += ChunkPieces(std::string_view(text).substr(at, kChunk));
-    lines += at + kChunk >= text.size() ? ",\"$\" \r\n" : "\r\n";
-  }
-  return lines;
-}
 
 void BuildFinalAssembly() {
   // With no texts to put in, "out1.asm" is "out.asm" line for line: the file is renamed rather

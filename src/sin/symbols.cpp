@@ -1,67 +1,47 @@
 #include "sin/symbols.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "kod/frame.h"
 #include "kod/output.h"
 #include "lex/diagnostics.h"
 #include "lex/scanner.h"
-#include "os/inlining.h"
+#include "lex/source.h"
 #include "os/text.h"
 
 std::string SymTabName[kSymTabSize];
 std::string_view SymTabType[kSymTabSize];
-int32_t VarCount = 0;
 std::string_view FoundType;
 
 namespace {
+constexpr int32_t kMaxVariables = 210;
+constexpr std::string_view kUntypedTag = "25";
+int32_t VarCount = 0;
+
+// Rules used before they are defined.
+void VarList();
+void VarType();
+void EmitVarDeclarations();
+void DeclareVariable();
+
 // These texts, like the "Type Mach:" and "Duplicate variable Name" below, are the compiler's own
 // words as its users know them, odd spelling and grammar included.
 constexpr Cp866 kNotAnIdentifier(u8": Лексема не идентификатор- ");
 constexpr Cp866 kTooManyVariables(u8"Переполнение кол-во переменных больше 210");
 
-// Each slot's name again, packed into two words (zero padded; no token holds a zero byte), so that
-// a probe of the lookup, which meets many names of the same hash, is two integer compares.
+// Each slot's name again as two words, its bytes zero padded as a token's are, so that a probe of
+// a lookup, which may pass many names of the same hash, is two integer compares.
 struct Key {
   uint64_t low = 0, high = 0;
   bool operator==(const Key &) const = default;
 };
+static_assert(sizeof(Key) == kMaxTokenText);
 Key SymTabKey[kSymTabSize];
 
-// A token's text is zero padded already.
-static_assert(sizeof(Key) == kMaxTokenText);
 Key KeyOf(const TokenChars &text) {
   Key key;
   std::memcpy(&key, text.bytes, sizeof key);
   return key;
-}
-Key KeyOf(std::string_view text) {
-  Key key;
-  size_t length = std::min(text.size(), kMaxTokenText);
-  std::memcpy(&key.low, text.data(), std::min<size_t>(length, 8));
-  if (length > 8) std::memcpy(&key.high, text.data() + 8, length - 8);
-  return key;
-}
-
-// A lookup's result, kept for the next lookup of the same name from the same slot: the body of a
-// program looks up few names many times, and names of one hash stand in a row, so a probe may pass
-// many slots. A stored name changes what a probe finds, so storing one forgets every result kept.
-struct Found {
-  Key key;
-  int start = -1;
-  int slot = 0;
-  uint32_t age = 0;
-};
-constexpr size_t kFoundSlots = 256;
-Found found[kFoundSlots];
-uint32_t tableAge = 1; // results of an older age were found in an older table
-
-// The name's bytes mixed by multiplication; the top eight bits pick the entry.
-Found &FoundFor(const Key &key) {
-  static_assert(kFoundSlots == 1 << 8);
-  uint64_t mixed = (key.low ^ key.high * 0xC2B2AE3D27D4EB4Full) * 0x9E3779B97F4A7C15ull;
-  return found[mixed >> (64 - 8)];
 }
 
 // The probe goes downwards from the home slot, from slot 0 on to slot 210.
@@ -69,10 +49,9 @@ int NextProbe(int slot) {
   return slot == 0 ? kSymTabSize - 1 : slot - 1;
 }
 
-void StoreName(int slot, const std::string &name) {
+void StoreName(int slot, const TokenChars &name) {
   SymTabName[slot] = name;
   SymTabKey[slot] = KeyOf(name);
-  ++tableAge;
 }
 
 bool DigitsOnly(const std::string &text, size_t from) {
@@ -94,7 +73,7 @@ bool IsReservedName(const std::string &name) {
 
 void ResetSymTab() {
   for (int slot = 0; slot < kSymTabSize; ++slot) {
-    StoreName(slot, "");
+    StoreName(slot, TokenChars{});
     SymTabType[slot] = {};
   }
 }
@@ -104,7 +83,10 @@ void ProgramHeader() {
   NextToken();
   if (TokenCode != kProgram) ExpectedInLine(": PROGRAM");
   NextToken();
-  // Any token is taken as the name, stored without a probe at the slot of the current hash.
+  // Any token is taken as the name, stored without a probe at the slot of TokenHash as the scanner
+  // left it. The scanner sets the hash only for an identifier, and the passes share it: the name of
+  // PROGRAM 5; takes the slot of the last identifier scanned before it, which is the pre-check's
+  // last. The slots the variables then take, and so the order of their declarations, follow.
   StoreName(TokenHash, TokenText);
   NextToken();
   if (TokenCode != kSemicolon) ExpectedInLine(": ;");
@@ -117,6 +99,7 @@ void VarSection() {
   if (TokenCode == kVar) VarList();
 }
 
+namespace {
 // var-list = identifier { "," identifier | ":" type ";" identifier } (a ":" is taken anywhere)
 void VarList() {
   NextToken();
@@ -168,35 +151,25 @@ void DeclareVariable() {
       freeSlot = slot;
       break;
     }
-    if (SymTabName[slot] == TokenText)
-      ExpectedInLine(": Duplicate variable Name", TokenText);
+    if (SymTabName[slot] == TokenText) ExpectedInLine(": Duplicate variable Name", TokenText);
   }
   if (VarCount == kMaxVariables || freeSlot < 0) ExpectedError(kTooManyVariables.str());
   ++VarCount;
   StoreName(freeSlot, TokenText);
   SymTabType[freeSlot] = kUntypedTag;
 }
+} // namespace
 
-namespace {
-// The slot of the current token's name, which is then kept for the next lookup. A free slot does
-// not end the search: a miss visits every slot.
-OUT_OF_LINE int Probe() {
+// A free slot does not end the search: a miss visits every slot.
+void LookupVariable() {
   Key key = KeyOf(TokenText);
   for (int step = 0, slot = TokenHash; step < kSymTabSize; ++step, slot = NextProbe(slot)) {
     if (SymTabKey[slot] == key) {
-      FoundFor(key) = Found{key, TokenHash, slot, tableAge};
-      return slot;
+      FoundType = SymTabType[slot];
+      return;
     }
   }
   ExpectedInLine(": Unknown identifier ", TokenText);
-}
-} // namespace
-
-void LookupVariable() {
-  Key key = KeyOf(TokenText);
-  const Found &last = FoundFor(key);
-  bool kept = last.age == tableAge && last.start == TokenHash && last.key == key;
-  FoundType = SymTabType[kept ? last.slot : Probe()];
 }
 
 void TypeMismatch() {

@@ -7,6 +7,31 @@
 #include "sinreset/recovery.h"
 
 namespace {
+// Rules used before they are defined.
+void CheckHeader();
+void CheckVarPart();
+void CheckVarGroup();
+void CheckVarType();
+void CheckBody();
+void CheckStatementList();
+void CheckStatement();
+void CheckAssignment();
+void CheckIfElse();
+void CheckRead();
+void CheckWrite();
+void CheckWhile();
+void CheckFor();
+void CheckRepeat();
+void CheckExpression();
+void CheckOr();
+void CheckAnd();
+void CheckNot();
+void CheckRelation();
+void CheckSum();
+void CheckProductTail();
+void CheckSignedFactor();
+void CheckFactor();
+
 constexpr Cp866 kParseError(u8"Ошибка разбора ");
 constexpr Cp866 kParseErrorBare(u8"Ошибка разбора");
 
@@ -35,6 +60,7 @@ void CheckProgram() {
   CheckBody();
 }
 
+namespace {
 // header = PROGRAM name ";"
 void CheckHeader() {
   NextToken();
@@ -159,6 +185,7 @@ void CheckIfElse() {
   }
   CloseNesting(checkNesting);
 }
+} // namespace
 
 // if-then = expression THEN body-statement (the alternative of an IF)
 void CheckIfThen() {
@@ -170,6 +197,7 @@ void CheckIfThen() {
   CloseNesting(checkNesting);
 }
 
+namespace {
 // read = READ "(" name { "," name } ")"
 void CheckRead() {
   NextToken();
@@ -206,6 +234,7 @@ void CheckWrite() {
   }
   NextToken();
 }
+} // namespace
 
 // write-items = { ( name | "'" characters "'" ) [ "," ] } ")" (the alternative of a WRITE)
 void CheckWriteItems() {
@@ -224,6 +253,7 @@ void CheckWriteItems() {
   }
 }
 
+namespace {
 // while = WHILE expression DO body-statement
 void CheckWhile() {
   OpenNesting(checkNesting);
@@ -348,3 +378,4 @@ void CheckFactor() {
     ParseError();
   }
 }
+} // namespace

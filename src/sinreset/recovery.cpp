@@ -11,6 +11,9 @@ int32_t ReparseKind = 0;
 int32_t ReparseOffset = 0;
 
 namespace {
+// Rules used before they are defined.
+void ReparseRule(int32_t kind, int32_t offset);
+
 // "попытаеться" and "аналитор" are the compiler's own spellings, kept as its users know them.
 constexpr Cp866 kRetry(u8"Синтаксический анализатор попытаеться разобрать это правило еще раз.");
 constexpr Cp866 kRefused(u8"Данное правило не подлежит повторному разбору.");
@@ -24,6 +27,7 @@ void RunPrecheck() {
   CloseSource();
 }
 
+namespace {
 // The same error line as the translator's; only what follows it differs.
 void CheckReport(const std::string &message) {
   ReportError(message);
@@ -33,11 +37,13 @@ void CheckError(const std::string &message) {
   CheckReport(message);
   ReparseRule(ReparseKind, ReparseOffset);
 }
+} // namespace
 
 void CheckExpectedError(const std::string &text) {
   CheckError(text + " Expected");
 }
 
+namespace {
 void ReparseRule(int32_t kind, int32_t offset) {
   WriteConsole(kRetry.str() + "\r\n");
   WaitForEnter();
@@ -60,3 +66,4 @@ void ReparseRule(int32_t kind, int32_t offset) {
   }
   WriteConsole("\a" + kReparsed.str() + "\r\n");
 }
+} // namespace

@@ -136,7 +136,8 @@ std::vector<FullToken> ScanFull(const std::string &text) {
 }
 } // namespace
 
-TEST(Scanner, WordsOfEveryLengthAroundTheEightByteStep) {
+// A keyword is a whole word: a longer or shorter word is an identifier.
+TEST(Scanner, KeywordsAreWholeWords) {
   EXPECT_EQ(Scan("abcdefg abcdefgh abcdefghi wHiLe write writes whil write1 "),
             (std::vector<Token>{{kIdentifier, "ABCDEFG"},
                                 {kIdentifier, "ABCDEFGH"},
