@@ -196,6 +196,10 @@ void NoSourceNamed() {
   Report("pas2asm: I/O error: No source file named\r\n");
 }
 
+void RefuseCommandLine(std::string_view line) {
+  Report(line);
+}
+
 // A thread still running, or a write still in flight, must not meet the exit.
 void EndRun(int exitCode) {
   FinishWriteBehind();
