@@ -4,8 +4,8 @@
     check_install.py BUILD_DIR
 
 Installs into a fresh prefix; the installed pas2asm-run (a link in bin/) must find its modules and
-the installed compiler, and take the bundled example from source to output. The .deb must hold
-the same files under /usr.
+the installed compiler, and take the bundled example from source to output; the guide and the
+manual page lie where a user looks for them. The .deb must hold the same files under /usr.
 """
 
 import os
@@ -14,7 +14,8 @@ import sys
 import tempfile
 
 FILES = ["bin/pas2asm", "bin/pas2asm-run", "lib/pas2asm/pas2asm-run", "lib/pas2asm/dosrun.py",
-         "lib/pas2asm/masm2nasm.py", "share/doc/pas2asm/README.md", "share/doc/pas2asm/demo.pas"]
+         "lib/pas2asm/masm2nasm.py", "share/doc/pas2asm/README.md", "share/doc/pas2asm/demo.pas",
+         "share/doc/pas2asm/guide.md", "share/doc/pas2asm/guide.ru.md", "share/man/man1/pas2asm.1"]
 
 
 def main():
