@@ -90,9 +90,10 @@ def without_builders(text):
     return "".join(out)
 
 
-def arguments(text, open_paren):
-    """The top-level arguments of the call whose "(" is at open_paren."""
-    args, depth, start, i = [], 0, open_paren + 1, open_paren
+def split_top_level(text, separator):
+    """text split at the separators outside brackets and string literals, up to the first bracket
+    that closes one it did not open (a call's ")")."""
+    pieces, depth, start, i = [], 0, 0, 0
     while i < len(text):
         c = text[i]
         if c == '"':
@@ -103,20 +104,26 @@ def arguments(text, open_paren):
             depth += 1
         elif c in ")]}":
             depth -= 1
-            if depth == 0:
-                args.append(text[start:i].strip())
-                return args
-        elif c == "," and depth == 1:
-            args.append(text[start:i].strip())
+            if depth < 0:
+                break
+        elif c == separator and depth == 0:
+            pieces.append(text[start:i].strip())
             start = i + 1
         i += 1
-    return args
+    pieces.append(text[start:i].strip())
+    return pieces
+
+
+def arguments(text, open_paren):
+    """The arguments of the call whose "(" is at open_paren."""
+    args = split_top_level(text[open_paren + 1:], ",")
+    return [] if args == [""] else args
 
 
 def resolve(argument, constants):
     """An argument as text, VARYING for what is not known here; None when nothing of it is."""
     parts, known = [], False
-    for term in split_terms(argument):
+    for term in split_top_level(argument, "+"):
         literals = re.findall(r'(?:u8)?"((?:[^"\\]|\\.)*)"', term)
         name = re.fullmatch(r"(k\w+)(?:\.(?:str|view)\(\))?", term)
         if literals:
@@ -137,26 +144,6 @@ def resolve(argument, constants):
         else:
             parts.append(VARYING)
     return "".join(parts) if known else None
-
-
-def split_terms(argument):
-    terms, depth, start, i = [], 0, 0, 0
-    while i < len(argument):
-        c = argument[i]
-        if c == '"':
-            i += 1
-            while argument[i] != '"':
-                i += 2 if argument[i] == "\\" else 1
-        elif c in "([{":
-            depth += 1
-        elif c in ")]}":
-            depth -= 1
-        elif c == "+" and depth == 0:
-            terms.append(argument[start:i].strip())
-            start = i + 1
-        i += 1
-    terms.append(argument[start:].strip())
-    return terms
 
 
 def texts_of(sources):
