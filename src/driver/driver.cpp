@@ -1,5 +1,6 @@
 #include "driver/driver.h"
 
+#include "driver/command_line.h"
 #include "kod/output.h"
 #include "kod/templates.h"
 #include "lex/source.h"
@@ -22,8 +23,7 @@ void ResetTranslatorState() {
 
 void RunCompiler(int argc, char **argv) {
   PrepareRun();
-  if (argc < 2) NoSourceNamed();
-  SourceName = argv[1];
+  SourceName = SourceFromCommandLine(argc, argv);
 
   RunPrecheck();
   OpenSource();

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-extern std::string SourceName; // the first command-line argument
+extern std::string SourceName; // the source file named on the command line
 extern unsigned char CurChar;  // the lookahead; 0 once the source has ended
 extern int32_t CharPos; // ReadChar calls since last set; in the pre-check, offset of the next byte
 

@@ -107,6 +107,10 @@ void NoSourceNamed() {
   Report("pas2asm: I/O error: No source file named\r\n");
 }
 
+void RefuseCommandLine(std::string_view line) {
+  Report(line);
+}
+
 void EndRun(int exitCode) {
   std::exit(exitCode);
 }

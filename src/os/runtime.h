@@ -39,6 +39,9 @@ void WaitForEnter();
 // `err` is an errno value; `what` names the file or stream.
 [[noreturn]] void IoError(int err, std::string_view what);
 [[noreturn]] void NoSourceNamed();
+// A command line that is not run: `line` as it is on standard error, then the end of the run with
+// exit code 1.
+[[noreturn]] void RefuseCommandLine(std::string_view line);
 
 // A file that is removed if the run ends with an I/O error before it is finished.
 void SetPartialFile(const char *name);

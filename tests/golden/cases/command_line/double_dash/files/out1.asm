@@ -1,0 +1,4 @@
+@@HEADER@@
+@@CODESTART@@
+@@EXIT@@
+@@RUNTIME@@
