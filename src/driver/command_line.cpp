@@ -9,6 +9,7 @@
 namespace {
 [[noreturn]] void ShowHelp();
 [[noreturn]] void ShowVersion();
+bool TakeMapFile(const char *next);
 
 // The options, as the command line takes them and the help lists them. `take` is handed the
 // argument after the option (null after the last one) and says whether it used it as the option's
@@ -22,6 +23,7 @@ struct Option {
 constexpr Option kOptions[] = {
     {"--help", "", [](const char *) -> bool { ShowHelp(); }, "show this help and exit"},
     {"--version", "", [](const char *) -> bool { ShowVersion(); }, "show the version and exit"},
+    {"--map", "FILE", TakeMapFile, "also write where each line of out1.asm came from to FILE"},
 };
 
 constexpr std::string_view kUsage =
@@ -78,12 +80,20 @@ void ShowVersion() {
                     std::string(hint) + ")\r\n");
 }
 
+bool TakeMapFile(const char *next) {
+  if (next == nullptr) Refuse("an option without its file", "--map", "pas2asm --map FILE SOURCE");
+  MapFile = next;
+  return true;
+}
+
 const Option *OptionNamed(std::string_view name) {
   for (const Option &option : kOptions)
     if (option.name == name) return &option;
   return nullptr;
 }
 } // namespace
+
+const char *MapFile = nullptr;
 
 const char *SourceFromCommandLine(int argc, char **argv) {
   const char *source = nullptr;

@@ -7,3 +7,5 @@
 // exit code 1. After "--" the next argument is the source whatever its first character. Returns
 // the source's name; with none given the run ends with the I/O error it has always ended with.
 const char *SourceFromCommandLine(int argc, char **argv);
+// The file that --map names, or null.
+extern const char *MapFile;

@@ -5,6 +5,7 @@
 #include "kod/templates.h"
 #include "lex/source.h"
 #include "os/runtime.h"
+#include "sin/source_map.h"
 #include "sin/statements.h"
 #include "sin/string_pool.h"
 #include "sin/symbols.h"
@@ -29,9 +30,11 @@ void RunCompiler(int argc, char **argv) {
   OpenSource();
   OpenOutput();
   ResetTranslatorState();
+  if (MapFile != nullptr) StartSourceMap();
   TranslateProgram();
   CloseSource();
   CloseOutput();
   BuildFinalAssembly();
+  if (MapFile != nullptr) WriteSourceMap(MapFile);
   EndRun(0);
 }

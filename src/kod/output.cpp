@@ -1,5 +1,6 @@
 #include "kod/output.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -12,13 +13,30 @@ namespace {
 constexpr const char *kOutName = "out.asm";
 int outFd = -1;
 
+bool counting = false;
+int64_t linesCounted = 0; // the line ends before countedTo in the buffer, and in what was written
+size_t countedTo = 0;
+
 void Flush() {
   using namespace output_buffer;
   if (outFd < 0) IoError(EBADF, kOutName);
+  if (counting) OutputLines();
   WriteFile(outFd, std::string_view(bytes, used), kOutName);
   used = 0;
+  countedTo = 0;
 }
 } // namespace
+
+void CountOutputLines() {
+  counting = true;
+}
+
+int64_t OutputLines() {
+  using namespace output_buffer;
+  linesCounted += std::count(bytes + countedTo, bytes + used, '\n');
+  countedTo = used;
+  return linesCounted;
+}
 
 // The output is about 13 bytes per source byte: a large buffer keeps the calls that write it few.
 namespace output_buffer {
@@ -42,6 +60,8 @@ void OpenOutput() {
   outFd = CreateForWriting(kOutName);
   CloseAtFatalEnd(CloseOutput);
   output_buffer::used = 0;
+  linesCounted = 0;
+  countedTo = 0;
 }
 
 void CloseOutput() {

@@ -13,6 +13,10 @@ extern int32_t LabelCount;
 
 void OpenOutput();
 void CloseOutput();
+// The lines written so far. They are counted only once CountOutputLines has been called, from the
+// buffer before each write of it and when asked: a run with no use for them pays nothing.
+void CountOutputLines();
+int64_t OutputLines();
 
 // The write buffer of "out.asm": a piece that fits is copied in place, where the copy of a
 // constant text is a few moves; PutLong writes the full buffer out on the way.

@@ -133,7 +133,7 @@ void EmitStore(std::string_view name) {
 
 // A read ends its text where DOS stopped: an integer at a CR, a string at a "$", so nothing of an
 // earlier, longer line is taken along.
-void EmitRead(const std::vector<ListEntry> &list) {
+void EmitRead(std::span<const ListEntry> list) {
   for (const ListEntry &entry : list) {
     if (entry.tag == "1") {
       static constexpr auto kToNumber = Lines("mov  di,offset  _bufrw", "call sl_atoi");
@@ -151,7 +151,7 @@ void EmitRead(const std::vector<ListEntry> &list) {
   }
 }
 
-void EmitWrite(std::string_view text, size_t textIndex, const std::vector<ListEntry> &list) {
+void EmitWrite(std::string_view text, size_t textIndex, std::span<const ListEntry> list) {
   if (!text.empty()) {
     EmitLine("push ax");
     EmitLine("mov dx, offset  _msg", IntText(static_cast<int64_t>(textIndex)));

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <span>
 
 // A variable of a READ or WRITE list.
 struct ListEntry {
@@ -19,10 +19,10 @@ struct ListEntry {
 extern int32_t ConcatCount;
 
 // Reads each variable of the list from its own line of input.
-void EmitRead(const std::vector<ListEntry> &list);
+void EmitRead(std::span<const ListEntry> list);
 // Prints `text`, when there is one, from the string constant _msg<textIndex>, which the caller
 // pools; then each variable of the list.
-void EmitWrite(std::string_view text, size_t textIndex, const std::vector<ListEntry> &list);
+void EmitWrite(std::string_view text, size_t textIndex, std::span<const ListEntry> list);
 void EmitNeg();
 void EmitNot();
 void EmitLoadConst(int32_t value);

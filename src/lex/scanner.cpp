@@ -11,6 +11,7 @@
 TokenChars TokenText;
 int32_t TokenCode = 0;
 int32_t TokenHash = 0;
+int32_t TokenPos = 0;
 
 namespace {
 constexpr Cp866 kUnknownCharacter(u8"Неизвестный символ:");
@@ -138,16 +139,24 @@ void ScanOperator() {
 void NextToken() {
   switch (kClassOf[CurChar]) {
   case kLetterChar:
+    TokenPos = CharPos;
     return ScanIdentifier();
   case kDigitChar:
+    TokenPos = CharPos;
     return ScanNumber();
   case kOperatorChar:
+    TokenPos = CharPos;
     return ScanOperator();
   case kBlankChar:
     return SkipBlanks();
   default:
     ExpectedError(kUnknownCharacter.str() + static_cast<char>(CurChar));
   }
+}
+
+// CharPos counts the bytes read since the token began.
+int64_t TokenOffset() {
+  return CurCharOffset() - (static_cast<uint32_t>(CharPos) - static_cast<uint32_t>(TokenPos));
 }
 
 // The opening quote and the blanks after it were taken with the quote token. Everything up to the

@@ -82,8 +82,11 @@ inline std::string operator+(const char *a, const TokenChars &b) {
 extern TokenChars TokenText; // a word upper-cased, digits, or the characters of an operator
 extern int32_t TokenCode;
 extern int32_t TokenHash; // 0 to 210, set only when an identifier is scanned
+extern int32_t TokenPos;  // CharPos at the token's first byte
 
 void NextToken();
+// The offset in the source of the current token's first byte.
+int64_t TokenOffset();
 // Entered with the quote token current: reads the characters of the string literal up to its
 // closing quote, or the end of the source, and the quote itself; appends them to `text` when
 // given. The token is not advanced.

@@ -135,6 +135,9 @@ bool SourceIsOpen() {
 bool AtEndOfSource() {
   return atEnd;
 }
+int64_t CurCharOffset() {
+  return atEnd ? fileSize : NextOffset() - 1;
+}
 
 // Nothing is counted while reading: a message that needs the line counts the line breaks before
 // CurChar then, on from where the last such count stopped. At the end, those of the whole file,

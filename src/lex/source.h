@@ -54,6 +54,8 @@ inline void ReadChar() {
   ReadCharSlow();
 }
 
+// The offset of CurChar in the source; the size of the source at its end.
+int64_t CurCharOffset();
 // Skips blanks and line breaks.
 void SkipBlanks();
 // Moves the source so that the next ReadChar takes the byte at `offset`.

@@ -44,6 +44,7 @@ int32_t NumberValue() {
 
 // assignment = identifier ":=" ( expression | string-expression ), by the identifier's type
 void Assignment() {
+  MapOpen(MapKind::kAssignment, TokenOffset());
   TokenChars target = TokenText;
   LookupVariable();
   NextToken();
@@ -58,11 +59,13 @@ void Assignment() {
     StringExpression();
     EmitStoreString(target);
   }
+  MapClose();
 }
 
 // condition = expression
-void Condition() {
+void Condition(MapKind kind) {
   NextToken();
+  MapPart(kind, TokenOffset());
   Expression();
 }
 
@@ -251,10 +254,12 @@ void StringFactor() {
     return;
   }
   if (TokenCode != kQuote) ExpectedInLine(": ", TokenText);
+  MapTextAt(TokenOffset());
   std::string text;
   ScanLiteral(&text);
   EmitConcat("_str" + IntText(static_cast<int64_t>(StrConsts.size())));
   StrConsts.push_back(text);
+  MapStringPooled();
   NextToken();
 }
 } // namespace

@@ -3,9 +3,12 @@
 // Assignment stores an integer or builds a string in the work buffer _bufstr1 and stores it.
 #pragma once
 
+#include "sin/source_map.h"
+
 void Assignment();
-// Entered with the token before the condition current (IF, WHILE, UNTIL).
-void Condition();
+// Entered with the token before the condition current (IF, WHILE, UNTIL); the condition is the
+// map's part `kind`, which the caller ends after its jump.
+void Condition(MapKind kind);
 void Expression();
 
 // The nesting of statements and parenthesised factors in the translating pass.

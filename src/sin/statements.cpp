@@ -9,6 +9,7 @@
 #include "lex/scanner.h"
 #include "os/text.h"
 #include "sin/expressions.h"
+#include "sin/source_map.h"
 #include "sin/string_pool.h"
 #include "sin/symbols.h"
 
@@ -26,9 +27,11 @@ void WriteStatement();
 void WriteVarList();
 void WriteLiteral();
 
-// The variables of the READ or WRITE being translated, and the joined literals of the WRITE.
+// The variables of the READ or WRITE being translated, where each stands in the source, and the
+// joined literals of the WRITE.
 std::vector<ListEntry> ReadList;
 std::vector<ListEntry> WriteList;
+std::vector<int64_t> ItemAt;
 std::string WriteText;
 
 constexpr Cp866 kIfStart(u8" ;Начало условного оператора IF ");
@@ -66,12 +69,15 @@ namespace {
 // body = BEGIN statement-list END "."
 void ProgramBody() {
   if (TokenCode != kBegin) Fail(": BEGIN ");
+  MapFixed(MapKind::kCodeStart);
   EmitCodeStart();
   StatementList();
   if (TokenCode != kEnd) Fail(": END ");
   NextToken();
   if (TokenCode != kPeriod) Fail(": . ");
+  MapFixed(MapKind::kExit);
   EmitProgramExit();
+  MapFixed(MapKind::kRuntime);
   EmitRuntimeLibrary();
 }
 
@@ -133,38 +139,49 @@ void BodyStatement() {
 // if = IF condition THEN body-statement [ ELSE body-statement ]
 void IfStatement() {
   OpenNesting(TranslateNesting);
+  MapOpen(MapKind::kIf, TokenOffset());
   EmitLine(kIfStart.view());
-  Condition();
+  Condition(MapKind::kIfCondition);
   if (TokenCode != kThen) Fail(": THEN");
   std::string falseLabel = NewLabel();
   std::string endLabel = falseLabel;
   EmitJumpIfNotOne(falseLabel);
+  MapPart(MapKind::kThen, TokenOffset());
   BodyStatement();
   if (TokenCode == kElse) {
     endLabel = NewLabel();
     EmitJump(endLabel);
+    MapPart(MapKind::kElse, TokenOffset());
     EmitLabel(falseLabel);
     BodyStatement();
   }
+  MapEndPart();
   EmitLabel(endLabel);
   EmitLine(kIfEnd.view());
+  MapClose();
   CloseNesting(TranslateNesting);
 }
 
 // while = WHILE condition DO body-statement
 void WhileStatement() {
   OpenNesting(TranslateNesting);
+  MapOpen(MapKind::kWhile, TokenOffset());
   EmitLine(kWhileStart.view());
   std::string headLabel = NewLabel();
   std::string exitLabel = NewLabel();
   EmitLabel(headLabel);
-  Condition();
+  Condition(MapKind::kWhileCondition);
   if (TokenCode != kDo) Fail(": DO ");
   EmitJumpIfNotOne(exitLabel);
+  MapEndPart();
+  int64_t doAt = TokenOffset();
   BodyStatement();
+  MapPart(MapKind::kWhileBodyEnd, doAt);
   EmitJump(headLabel);
   EmitLabel(exitLabel);
+  MapEndPart();
   EmitLine(kWhileEnd.view());
+  MapClose();
   CloseNesting(TranslateNesting);
 }
 
@@ -173,11 +190,13 @@ void WhileStatement() {
 // when the counter has passed the limit.
 void ForStatement() {
   OpenNesting(TranslateNesting);
+  MapOpen(MapKind::kFor, TokenOffset());
   EmitLine(kForStart.view());
   std::string headLabel = NewLabel();
   std::string exitLabel = NewLabel();
   NextToken();
   if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
+  MapPart(MapKind::kForStart, TokenOffset());
   LookupVariable();
   CheckType(kIntegerTag);
   TokenChars name = TokenText;
@@ -189,38 +208,46 @@ void ForStatement() {
   EmitLine("   dec  _", name);
   if (TokenCode != kTo) Fail(": TO ");
   NextToken();
+  MapPart(MapKind::kForLimit, TokenOffset());
   EmitLabel(headLabel);
   Expression();
   if (TokenCode != kDo) Fail(": DO ");
+  MapPart(MapKind::kForStep, TokenOffset());
   EmitLine("   MOV   BX, AX");
   EmitLine("   MOV   AX, _", name);
   EmitLine("   INC   AX");
   EmitLine("   MOV  _", name, ",AX");
   EmitLine("   cmp   AX, BX");
   EmitLine("   jg   ", exitLabel);
+  MapEndPart();
   BodyStatement();
   EmitJump(headLabel);
   EmitLabel(exitLabel);
   EmitLine(kForEnd.view());
+  MapClose();
   CloseNesting(TranslateNesting);
 }
 
 // repeat = REPEAT statement-list UNTIL condition
 void RepeatStatement() {
   OpenNesting(TranslateNesting);
+  MapOpen(MapKind::kRepeat, TokenOffset());
   EmitLine(kRepeatStart.view());
   std::string headLabel = NewLabel();
   EmitLabel(headLabel);
   StatementList();
   if (TokenCode != kUntil) Fail(": UNTIL ");
-  Condition();
+  Condition(MapKind::kRepeatUntil);
   EmitJumpIfZero(headLabel);
+  MapEndPart();
   EmitLine(kRepeatEnd.view());
+  MapClose();
   CloseNesting(TranslateNesting);
 }
 
 // read = READ "(" identifier { "," identifier } ")"
 void ReadStatement() {
+  MapOpen(MapKind::kRead, TokenOffset());
   EmitLine(kReadStart.view());
   NextToken();
   if (TokenCode != kLeftParen) Fail(": (");
@@ -228,25 +255,36 @@ void ReadStatement() {
   if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
   LookupVariable();
   ReadList.push_back(CurrentVariable());
+  ItemAt.push_back(TokenOffset());
   NextToken();
   while (TokenCode == kComma) {
     NextToken();
     if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
     LookupVariable();
     ReadList.push_back(CurrentVariable());
+    ItemAt.push_back(TokenOffset());
     NextToken();
   }
   if (TokenCode != kRightParen) Fail(": )");
-  EmitRead(ReadList);
+  // Item by item, so that the map can tell the lines of each apart.
+  for (size_t i = 0; i < ReadList.size(); ++i) {
+    MapPart(MapKind::kReadItem, ItemAt[i]);
+    EmitRead({&ReadList[i], 1});
+  }
+  MapEndPart();
   ReadList.clear();
+  ItemAt.clear();
   NextToken();
   EmitLine(kReadEnd.view());
+  MapClose();
 }
 
 // write = WRITE "(" { variables | literal } ")": the literals are joined and printed first
 void WriteStatement() {
+  MapOpen(MapKind::kWrite, TokenOffset());
   EmitLine(kWriteStart.view());
   WriteText.clear();
+  int64_t textAt = -1;
   NextToken();
   if (TokenCode != kLeftParen) Fail(": (");
   NextToken();
@@ -254,6 +292,7 @@ void WriteStatement() {
     if (TokenCode == kIdentifier) {
       WriteVarList();
     } else if (TokenCode == kQuote) {
+      if (WriteText.empty()) textAt = TokenOffset();
       WriteLiteral();
     } else {
       Fail(": Vriable identifier ");
@@ -263,23 +302,38 @@ void WriteStatement() {
       WriteVarList();
     }
   }
-  EmitWrite(WriteText, MsgConsts.size(), WriteList);
-  if (!WriteText.empty()) MsgConsts.push_back(WriteText);
+  // The text, then item by item, so that the map can tell the lines of each apart.
+  if (!WriteText.empty()) MapPart(MapKind::kWriteText, textAt);
+  EmitWrite(WriteText, MsgConsts.size(), {});
+  for (size_t i = 0; i < WriteList.size(); ++i) {
+    MapPart(MapKind::kWriteItem, ItemAt[i]);
+    EmitWrite({}, 0, {&WriteList[i], 1});
+  }
+  MapEndPart();
+  if (!WriteText.empty()) {
+    MapTextAt(textAt);
+    MsgConsts.push_back(WriteText);
+    MapMessagePooled();
+  }
   WriteList.clear();
+  ItemAt.clear();
   NextToken();
   EmitLine(kWriteEnd.view());
+  MapClose();
 }
 
 // variables = variable { "," identifier }; the first item is not checked for the identifier code
 void WriteVarList() {
   LookupVariable();
   WriteList.push_back(CurrentVariable());
+  ItemAt.push_back(TokenOffset());
   NextToken();
   while (TokenCode == kComma) {
     NextToken();
     if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
     LookupVariable();
     WriteList.push_back(CurrentVariable());
+    ItemAt.push_back(TokenOffset());
     NextToken();
   }
 }

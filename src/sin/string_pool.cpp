@@ -37,8 +37,8 @@ std::string ChunkPieces(std::string_view chunk) {
   if (inRun) pieces += '"';
   return pieces;
 }
+} // namespace
 
-// The data definition of one pooled text, with its CR LF line ends, e.g. `_msg0  db  "Hi","$" `.
 std::string ConstantLines(const std::string &name, const std::string &text) {
   if (text.empty()) return name + "  db  \"$\" \r\n";
   std::string lines;
@@ -50,6 +50,7 @@ std::string ConstantLines(const std::string &name, const std::string &text) {
   return lines;
 }
 
+namespace {
 // The definitions of one kind of texts, in index order, written a megabyte at a time.
 void WriteConstants(int out, const char *prefix, const std::vector<std::string> &texts) {
   std::string lines;

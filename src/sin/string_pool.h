@@ -10,4 +10,7 @@
 extern std::vector<std::string> MsgConsts; // WRITE texts, written as _msg0, _msg1, ...
 extern std::vector<std::string> StrConsts; // literals of string expressions, as _str0, _str1, ...
 
+// The data definition of one pooled text, with its CR LF line ends, e.g. `_msg0  db  "Hi","$" `.
+std::string ConstantLines(const std::string &name, const std::string &text);
+
 void BuildFinalAssembly();

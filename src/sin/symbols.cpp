@@ -8,6 +8,7 @@
 #include "lex/scanner.h"
 #include "lex/source.h"
 #include "os/text.h"
+#include "sin/source_map.h"
 
 std::string SymTabName[kSymTabSize];
 std::string_view SymTabType[kSymTabSize];
@@ -90,6 +91,7 @@ void ProgramHeader() {
   StoreName(TokenHash, TokenText);
   NextToken();
   if (TokenCode != kSemicolon) ExpectedInLine(": ;");
+  MapFixed(MapKind::kHeader);
   EmitDataHeader();
 }
 
@@ -135,9 +137,11 @@ void EmitVarDeclarations() {
     if (SymTabType[slot] != kUntypedTag) continue;
     if (integer) {
       SymTabType[slot] = kIntegerTag;
+      MapVariableLine(slot);
       EmitLine("_", SymTabName[slot], " DW ?");
     } else {
       SymTabType[slot] = kStringTag;
+      MapVariableLine(slot);
       EmitLine("_", SymTabName[slot], " DB  256 dup (?)");
     }
   }
@@ -157,6 +161,7 @@ void DeclareVariable() {
   ++VarCount;
   StoreName(freeSlot, TokenText);
   SymTabType[freeSlot] = kUntypedTag;
+  MapDeclaration(freeSlot);
 }
 } // namespace
 
