@@ -69,16 +69,17 @@ void StartRange(MapKind kind, int index) {
   ranges.push_back({OutputLines() + 1, kind, index});
 }
 
-void Push(MapKind kind, int64_t at, bool part) {
+void Push(MapKind kind, int64_t at, int64_t end, bool part) {
   int parent = open.empty() ? -1 : open.back().construct;
-  constructs.push_back({kind, at, -1, parent});
+  constructs.push_back({kind, at, end, parent});
   open.push_back({static_cast<int>(constructs.size()) - 1, part});
   StartRange(kind, open.back().construct);
 }
 
 // The innermost construct ends before the current token; its lines go back to the one around it.
 void Pop() {
-  constructs[open.back().construct].end = TokenOffset();
+  Construct &ending = constructs[open.back().construct];
+  if (ending.end < 0) ending.end = TokenOffset();
   open.pop_back();
   if (!open.empty()) StartRange(constructs[open.back().construct].kind, open.back().construct);
 }
@@ -94,13 +95,13 @@ void StartSourceMap() {
 }
 
 void MapOpen(MapKind kind, int64_t at) {
-  if (on) Push(kind, at, false);
+  if (on) Push(kind, at, -1, false);
 }
 
-void MapPart(MapKind kind, int64_t at) {
+void MapPart(MapKind kind, int64_t at, int64_t end) {
   if (!on) return;
   PopPart();
-  Push(kind, at, true);
+  Push(kind, at, end, true);
 }
 
 void MapEndPart() {

@@ -44,9 +44,10 @@ enum class MapKind {
 
 void StartSourceMap();
 
-// A construct or a part of one, beginning at `at` (an offset in the source).
+// A construct or a part of one, beginning at `at` (an offset in the source) and ending before the
+// token at which it is closed, or, for a part whose text lies elsewhere, before `end`.
 void MapOpen(MapKind kind, int64_t at);
-void MapPart(MapKind kind, int64_t at);
+void MapPart(MapKind kind, int64_t at, int64_t end = -1);
 void MapEndPart();
 void MapClose();
 // A fixed part of the frame begins (neither a variable nor a constant).

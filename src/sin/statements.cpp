@@ -7,6 +7,7 @@
 #include "kod/templates.h"
 #include "lex/diagnostics.h"
 #include "lex/scanner.h"
+#include "lex/source.h"
 #include "os/text.h"
 #include "sin/expressions.h"
 #include "sin/source_map.h"
@@ -31,7 +32,10 @@ void WriteLiteral();
 // joined literals of the WRITE.
 std::vector<ListEntry> ReadList;
 std::vector<ListEntry> WriteList;
-std::vector<int64_t> ItemAt;
+struct Span {
+  int64_t start, end;
+};
+std::vector<Span> ItemAt;
 std::string WriteText;
 
 constexpr Cp866 kIfStart(u8" ;Начало условного оператора IF ");
@@ -196,23 +200,26 @@ void ForStatement() {
   std::string exitLabel = NewLabel();
   NextToken();
   if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
-  MapPart(MapKind::kForStart, TokenOffset());
+  Span counter = {TokenOffset(), -1};
+  MapPart(MapKind::kForStart, counter.start);
   LookupVariable();
   CheckType(kIntegerTag);
   TokenChars name = TokenText;
   NextToken();
+  counter.end = TokenOffset();
   if (TokenCode != kAssign) Fail(": := ");
   NextToken();
   Expression();
   EmitLine("   MOV  _", name, ", AX");
   EmitLine("   dec  _", name);
   if (TokenCode != kTo) Fail(": TO ");
+  MapEndPart();
   NextToken();
   MapPart(MapKind::kForLimit, TokenOffset());
   EmitLabel(headLabel);
   Expression();
   if (TokenCode != kDo) Fail(": DO ");
-  MapPart(MapKind::kForStep, TokenOffset());
+  MapPart(MapKind::kForStep, counter.start, counter.end);
   EmitLine("   MOV   BX, AX");
   EmitLine("   MOV   AX, _", name);
   EmitLine("   INC   AX");
@@ -255,20 +262,22 @@ void ReadStatement() {
   if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
   LookupVariable();
   ReadList.push_back(CurrentVariable());
-  ItemAt.push_back(TokenOffset());
+  int64_t at = TokenOffset();
   NextToken();
+  ItemAt.push_back({at, TokenOffset()});
   while (TokenCode == kComma) {
     NextToken();
     if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
     LookupVariable();
     ReadList.push_back(CurrentVariable());
-    ItemAt.push_back(TokenOffset());
+    int64_t at = TokenOffset();
     NextToken();
+    ItemAt.push_back({at, TokenOffset()});
   }
   if (TokenCode != kRightParen) Fail(": )");
   // Item by item, so that the map can tell the lines of each apart.
   for (size_t i = 0; i < ReadList.size(); ++i) {
-    MapPart(MapKind::kReadItem, ItemAt[i]);
+    MapPart(MapKind::kReadItem, ItemAt[i].start, ItemAt[i].end);
     EmitRead({&ReadList[i], 1});
   }
   MapEndPart();
@@ -284,7 +293,7 @@ void WriteStatement() {
   MapOpen(MapKind::kWrite, TokenOffset());
   EmitLine(kWriteStart.view());
   WriteText.clear();
-  int64_t textAt = -1;
+  Span text = {-1, -1};
   NextToken();
   if (TokenCode != kLeftParen) Fail(": (");
   NextToken();
@@ -292,8 +301,9 @@ void WriteStatement() {
     if (TokenCode == kIdentifier) {
       WriteVarList();
     } else if (TokenCode == kQuote) {
-      if (WriteText.empty()) textAt = TokenOffset();
+      if (WriteText.empty()) text.start = TokenOffset();
       WriteLiteral();
+      text.end = CurCharOffset();
     } else {
       Fail(": Vriable identifier ");
     }
@@ -303,15 +313,15 @@ void WriteStatement() {
     }
   }
   // The text, then item by item, so that the map can tell the lines of each apart.
-  if (!WriteText.empty()) MapPart(MapKind::kWriteText, textAt);
+  if (!WriteText.empty()) MapPart(MapKind::kWriteText, text.start, text.end);
   EmitWrite(WriteText, MsgConsts.size(), {});
   for (size_t i = 0; i < WriteList.size(); ++i) {
-    MapPart(MapKind::kWriteItem, ItemAt[i]);
+    MapPart(MapKind::kWriteItem, ItemAt[i].start, ItemAt[i].end);
     EmitWrite({}, 0, {&WriteList[i], 1});
   }
   MapEndPart();
   if (!WriteText.empty()) {
-    MapTextAt(textAt);
+    MapTextAt(text.start);
     MsgConsts.push_back(WriteText);
     MapMessagePooled();
   }
@@ -326,15 +336,17 @@ void WriteStatement() {
 void WriteVarList() {
   LookupVariable();
   WriteList.push_back(CurrentVariable());
-  ItemAt.push_back(TokenOffset());
+  int64_t at = TokenOffset();
   NextToken();
+  ItemAt.push_back({at, TokenOffset()});
   while (TokenCode == kComma) {
     NextToken();
     if (TokenCode != kIdentifier) Fail(": Vriable identifier ");
     LookupVariable();
     WriteList.push_back(CurrentVariable());
-    ItemAt.push_back(TokenOffset());
+    int64_t at = TokenOffset();
     NextToken();
+    ItemAt.push_back({at, TokenOffset()});
   }
 }
 
