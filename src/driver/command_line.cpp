@@ -36,7 +36,7 @@ constexpr std::string_view kUsage =
     "Options:\r\n";
 
 constexpr std::string_view kHelpEnd =
-    "  --         the next argument is SOURCE, even if it begins with \"-\"\r\n"
+    "  --          the next argument is SOURCE, even if it begins with \"-\"\r\n"
     "\r\n"
     "Exit codes:\r\n"
     "  0  compiled: out1.asm is written (the syntax check may have printed its\r\n"
@@ -54,7 +54,7 @@ constexpr std::string_view kHelpEnd =
     "The manual page: man pas2asm.\r\n";
 
 // Where the help of an option begins, after the option and its value.
-constexpr size_t kHelpColumn = 11;
+constexpr size_t kHelpColumn = 12;
 
 void ShowHelp() {
   std::string text(kUsage);
@@ -116,5 +116,10 @@ const char *SourceFromCommandLine(int argc, char **argv) {
     source = argv[i];
   }
   if (source == nullptr) NoSourceNamed();
+  if (MapFile != nullptr) {
+    std::string_view map = MapFile;
+    if (map == "out.asm" || map == "out1.asm" || map == source)
+      Refuse("a map in place of a file of the run", map, "name another file");
+  }
   return source;
 }

@@ -5,9 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
-#include <span>
 
 // A variable of a READ or WRITE list.
 struct ListEntry {

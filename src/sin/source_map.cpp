@@ -17,12 +17,31 @@ namespace {
 constexpr int kFormatVersion = 1;
 
 // The kinds as the map names them, in the order of MapKind.
-constexpr std::string_view kKindName[] = {
-    "header",    "variable",        "constant",       "code-start", "exit",      "runtime",
-    "assignment", "if",             "if-condition",   "then",       "else",      "while",
-    "while-condition", "while-body-end", "for",       "for-start",  "for-limit", "for-step",
-    "repeat",    "repeat-until",    "read",           "read-item",  "write",     "write-text",
-    "write-item"};
+constexpr std::string_view kKindName[] = {"header",
+                                          "variable",
+                                          "constant",
+                                          "code-start",
+                                          "exit",
+                                          "runtime",
+                                          "assignment",
+                                          "if",
+                                          "if-condition",
+                                          "then",
+                                          "else",
+                                          "while",
+                                          "while-condition",
+                                          "while-body-end",
+                                          "for",
+                                          "for-start",
+                                          "for-limit",
+                                          "for-step",
+                                          "repeat",
+                                          "repeat-until",
+                                          "read",
+                                          "read-item",
+                                          "write",
+                                          "write-text",
+                                          "write-item"};
 static_assert(std::size(kKindName) == static_cast<size_t>(MapKind::kWriteItem) + 1);
 
 bool on = false;
@@ -189,8 +208,11 @@ std::string Quoted(std::string_view text) {
   std::string out = "\"";
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t length = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3
-                                 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    size_t length = c < 0x80             ? 1
+                    : (c & 0xE0) == 0xC0 ? 2
+                    : (c & 0xF0) == 0xE0 ? 3
+                    : (c & 0xF8) == 0xF0 ? 4
+                                         : 0;
     bool whole = length > 1 && i + length <= text.size();
     for (size_t k = 1; whole && k < length; ++k)
       whole = (static_cast<unsigned char>(text[i + k]) & 0xC0) == 0x80;
@@ -245,7 +267,8 @@ void WriteSourceMap(const std::string &name) {
   std::vector<Span> spans;
   for (size_t i = 0; i < ranges.size(); ++i) {
     int64_t to = i + 1 < ranges.size() ? ranges[i + 1].from - 1 : total;
-    if (to >= ranges[i].from) spans.push_back({ranges[i].from, to, ranges[i].kind, ranges[i].index});
+    if (to >= ranges[i].from)
+      spans.push_back({ranges[i].from, to, ranges[i].kind, ranges[i].index});
   }
   // The definitions of the pooled texts, each a range of its own, after the fourth line.
   struct Definition {
@@ -302,9 +325,10 @@ void WriteSourceMap(const std::string &name) {
   for (const Definition &d : definitions) places.Want(d.at);
   places.Find(fd);
 
-  std::string json = "{\n  \"version\": " + IntText(kFormatVersion) + ",\n  \"source\": " +
-                     Quoted(SourceName) + ",\n  \"asm\": \"out1.asm\",\n  \"lines\": " +
-                     IntText(total + inserted) + ",\n  \"ranges\": [";
+  std::string json = "{\n  \"version\": " + IntText(kFormatVersion) +
+                     ",\n  \"source\": " + Quoted(SourceName) +
+                     ",\n  \"asm\": \"out1.asm\",\n  \"lines\": " + IntText(total + inserted) +
+                     ",\n  \"ranges\": [";
   for (size_t i = 0; i < final.size(); ++i) {
     const Span &s = final[i];
     json += i == 0 ? "\n    " : ",\n    ";
@@ -328,8 +352,8 @@ void WriteSourceMap(const std::string &name) {
     json += "{\"id\": " + IntText(static_cast<int64_t>(i)) + ", \"kind\": \"" +
             std::string(kKindName[static_cast<size_t>(c.kind)]) + "\", " +
             PlaceText(places, c.start) + ", \"end\": [" + IntText(end.line) + ", " +
-            IntText(end.column) + "], \"parent\": " +
-            (c.parent < 0 ? std::string("null") : IntText(c.parent)) + "}";
+            IntText(end.column) +
+            "], \"parent\": " + (c.parent < 0 ? std::string("null") : IntText(c.parent)) + "}";
   }
   json += "\n  ],\n  \"variables\": [";
   for (size_t i = 0; i < variables.size(); ++i) {
@@ -338,8 +362,8 @@ void WriteSourceMap(const std::string &name) {
     int64_t line = v.line > kBefore ? v.line + inserted : v.line;
     json += i == 0 ? "\n    " : ",\n    ";
     json += "{\"name\": " + Quoted(SpelledName(fd, v.at)) + ", \"type\": \"" +
-            (tag == kIntegerTag ? "INTEGER" : "STRING") + "\", \"symbol\": " +
-            Quoted("_" + SymTabName[v.slot]) + ", \"line\": " + IntText(line) +
+            (tag == kIntegerTag ? "INTEGER" : "STRING") +
+            "\", \"symbol\": " + Quoted("_" + SymTabName[v.slot]) + ", \"line\": " + IntText(line) +
             ", \"source\": {" + PlaceText(places, v.at) + "}}";
   }
   json += "\n  ],\n  \"constants\": [";
@@ -348,8 +372,7 @@ void WriteSourceMap(const std::string &name) {
     const Definition &d = definitions[i];
     json += i == 0 ? "\n    " : ",\n    ";
     json += "{\"symbol\": " + Quoted(d.symbol) + ", \"line\": " + IntText(line) +
-            ", \"lines\": " + IntText(d.lines) + ", \"source\": {" + PlaceText(places, d.at) +
-            "}}";
+            ", \"lines\": " + IntText(d.lines) + ", \"source\": {" + PlaceText(places, d.at) + "}}";
   }
   json += "\n  ]\n}\n";
   CloseFile(fd, SourceName);

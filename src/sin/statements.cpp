@@ -303,7 +303,9 @@ void WriteStatement() {
     } else if (TokenCode == kQuote) {
       if (WriteText.empty()) text.start = TokenOffset();
       WriteLiteral();
-      text.end = CurCharOffset();
+      // The token after the literal; where a blank after the closing quote left the quote current,
+      // the text runs on to where the reader stands.
+      text.end = TokenOffset() > text.start ? TokenOffset() : CurCharOffset();
     } else {
       Fail(": Vriable identifier ");
     }

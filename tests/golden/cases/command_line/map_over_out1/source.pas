@@ -1,0 +1,3 @@
+PROGRAM P;
+BEGIN
+END.
