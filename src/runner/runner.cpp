@@ -43,6 +43,7 @@ const char kHelp[] =
     "  --check-stack    fail when the stack is not where it started at the program's exit\n"
     "  --console FILE   also write the compiler's console output to FILE\n"
     "  --utf8           show the compiler's console texts converted from CP866 to UTF-8\n"
+    "  --count          say how many instructions the program executed\n"
     "  --help, --version\n"
     "\n"
     "exit codes:\n"
@@ -65,7 +66,7 @@ const char kHelp[] =
 struct Options {
   std::string source, asmFile, input, exe, compiler, keep, console;
   uint64_t budget = kDefaultBudget;
-  bool checkStack = false, utf8 = false;
+  bool checkStack = false, utf8 = false, count = false;
 };
 
 void Say(const std::string &text) {
@@ -97,6 +98,10 @@ std::optional<int> Parse(int argc, char **argv, Options &o) {
     }
     if (arg == "--utf8") {
       o.utf8 = true;
+      continue;
+    }
+    if (arg == "--count") {
+      o.count = true;
       continue;
     }
     if (arg == "--") {
@@ -285,6 +290,7 @@ int RunRunner(int argc, char **argv) {
   Status status = Run(o.budget);
   bool flushed = Flush(console);
   if (input != stdin) std::fclose(input);
+  if (o.count) Say(std::to_string(InstructionCount()) + " instructions executed");
   if (status == Status::Running) {
     Say("instruction budget of " + std::to_string(o.budget) + " used up (at " +
         [] {

@@ -3,9 +3,9 @@
 
     check_install.py BUILD_DIR
 
-Installs into a fresh prefix; the installed pas2asm-run (a link in bin/) must find its modules and
-the installed compiler, and take the bundled example from source to output. The .deb must hold
-the same files under /usr.
+Installs into a fresh prefix; the installed pas2asm-run must find the installed compiler beside it
+and take the bundled example from source to output, with no Python, unicorn or NASM on PATH. The
+.deb must hold the same files under /usr and name nothing of those among its dependencies.
 """
 
 import os
@@ -13,8 +13,7 @@ import subprocess
 import sys
 import tempfile
 
-FILES = ["bin/pas2asm", "bin/pas2asm-run", "lib/pas2asm/pas2asm-run", "lib/pas2asm/dosrun.py",
-         "lib/pas2asm/masm2nasm.py", "share/doc/pas2asm/README.md", "share/doc/pas2asm/demo.pas"]
+FILES = ["bin/pas2asm", "bin/pas2asm-run", "share/doc/pas2asm/README.md", "share/doc/pas2asm/demo.pas"]
 
 
 def main():
@@ -29,7 +28,7 @@ def main():
                 failures.append(f"not installed: {name}")
         # Run from elsewhere, with no compiler on PATH and none named: the one beside it is taken.
         env = {k: v for k, v in os.environ.items() if k != "PAS2ASM"}
-        env["PATH"] = "/usr/bin:/bin"
+        env["PATH"] = os.path.join(tmp, "empty")
         run = subprocess.run([os.path.join(prefix, "bin", "pas2asm-run"),
                               os.path.join(prefix, "share/doc/pas2asm/demo.pas")],
                              input=b"41\r\n", capture_output=True, cwd=tmp, env=env)
@@ -50,6 +49,11 @@ def main():
             for name in FILES:
                 if name not in held:
                     failures.append(f"not in the .deb: /usr/{name}")
+            fields = subprocess.run(["dpkg-deb", "-f", os.path.join(packages, debs[0])],
+                                    capture_output=True, text=True, check=True).stdout
+            for tool in ("python3", "unicorn", "nasm"):
+                if tool in fields:
+                    failures.append(f"the .deb names {tool}: {fields!r}")
     for failure in failures:
         print(f"FAIL {failure}")
     print(f"{0 if failures else 1} passed, {1 if failures else 0} failed")
