@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """The console on a terminal: the compiler run with its standard output on a pseudo-terminal.
 
-    terminal.py --compiler PATH [--runner tools/pas2asm-run]
+    terminal.py --compiler PATH [--runner PAS2ASM_RUN]
 
 On a terminal whose locale (LC_ALL, then LC_CTYPE, then LANG) names UTF-8, the CP866 texts must
 arrive as UTF-8, BEL, CR and LF as they are; with any other locale, or with the output in a pipe,
@@ -110,7 +110,7 @@ def check_runner(runner, compiler, work, failures):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--compiler", required=True)
-    parser.add_argument("--runner", help="tools/pas2asm-run, tried the same way")
+    parser.add_argument("--runner", help="pas2asm-run, tried the same way")
     options = parser.parse_args()
     compiler = os.path.abspath(options.compiler)
     failures = []

@@ -4,11 +4,12 @@
     check_install.py BUILD_DIR
     check_install.py --windows BUILD_DIR
 
-Installs into a fresh prefix; the installed pas2asm-run (a link in bin/) must find its modules and
-the installed compiler, and take the bundled example from source to output; the guide and the
-manual page lie where a user looks for them. The .deb must hold the same files under /usr.
-A Windows build is not installed but packed: its .zip holds one folder with pas2asm.exe, the guide
-in both languages, the README and the example.
+Installs into a fresh prefix; the installed pas2asm-run must find the installed compiler beside it
+and take the bundled example from source to output, with no Python, unicorn or NASM on PATH; the
+guide and the manual page lie where a user looks for them. The .deb must hold the same files under
+/usr and name nothing of those tools among its dependencies. A Windows build is not installed but
+packed: its .zip holds one folder with pas2asm.exe, pas2asm-run.exe, the guide in both languages,
+the README and the example.
 """
 
 import os
@@ -17,10 +18,11 @@ import sys
 import tempfile
 import zipfile
 
-FILES = ["bin/pas2asm", "bin/pas2asm-run", "lib/pas2asm/pas2asm-run", "lib/pas2asm/dosrun.py",
-         "lib/pas2asm/masm2nasm.py", "share/doc/pas2asm/README.md", "share/doc/pas2asm/demo.pas",
-         "share/doc/pas2asm/guide.md", "share/doc/pas2asm/guide.ru.md", "share/man/man1/pas2asm.1"]
-WINDOWS_FILES = ["pas2asm.exe", "README.md", "guide.md", "guide.ru.md", "demo.pas"]
+FILES = ["bin/pas2asm", "bin/pas2asm-run", "share/doc/pas2asm/README.md",
+         "share/doc/pas2asm/demo.pas", "share/doc/pas2asm/guide.md", "share/doc/pas2asm/guide.ru.md",
+         "share/doc/pas2asm/map.md", "share/man/man1/pas2asm.1"]
+WINDOWS_FILES = ["pas2asm.exe", "pas2asm-run.exe", "README.md", "guide.md", "guide.ru.md",
+                 "map.md", "demo.pas"]
 
 
 def check_installed(build, tmp, failures):
@@ -32,7 +34,7 @@ def check_installed(build, tmp, failures):
             failures.append(f"not installed: {name}")
     # Run from elsewhere, with no compiler on PATH and none named: the one beside it is taken.
     env = {k: v for k, v in os.environ.items() if k != "PAS2ASM"}
-    env["PATH"] = "/usr/bin:/bin"
+    env["PATH"] = os.path.join(tmp, "empty")
     run = subprocess.run([os.path.join(prefix, "bin", "pas2asm-run"),
                           os.path.join(prefix, "share/doc/pas2asm/demo.pas")],
                          input=b"41\r\n", capture_output=True, cwd=tmp, env=env)
@@ -54,6 +56,11 @@ def packed(build, generator, tmp, failures):
         return None
     package = os.path.join(packages, made[0])
     if generator == "DEB":
+        fields = subprocess.run(["dpkg-deb", "-f", package], capture_output=True, text=True,
+                                check=True).stdout
+        for tool in ("python3", "unicorn", "nasm"):
+            if tool in fields:
+                failures.append(f"the .deb names {tool}: {fields!r}")
         listing = subprocess.run(["dpkg-deb", "-c", package], capture_output=True, text=True,
                                  check=True).stdout
         return {line.split()[5].removeprefix("./usr/") for line in listing.splitlines()}

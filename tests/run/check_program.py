@@ -1,5 +1,7 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """One semantic test: compiles programs/NAME.pas through pas2asm-run and compares what it prints.
+
+    check_program.py --runner PAS2ASM_RUN --compiler PAS2ASM BASE
 
 Files of a test, beside NAME.pas:
   NAME.out      the exact bytes the program must print (required)
@@ -18,8 +20,6 @@ import sys
 import tempfile
 from pathlib import Path
 
-TOOLS = Path(__file__).resolve().parents[2] / "tools"
-
 
 def read(path, default=None):
     try:
@@ -36,6 +36,7 @@ def show(data, limit=600):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--compiler", required=True)
+    ap.add_argument("--runner", required=True, help="pas2asm-run (a command, maybe with words before it)")
     ap.add_argument("base", help="path of the test without extension")
     args = ap.parse_args()
     base = Path(args.base)
@@ -49,9 +50,7 @@ def main():
 
     with tempfile.TemporaryDirectory(prefix="semantic-") as tmp:
         console_file = os.path.join(tmp, "console")
-        cmd = [
-            "/usr/bin/python3",
-            str(TOOLS / "pas2asm-run"),
+        cmd = args.runner.split() + [
             "--compiler",
             args.compiler,
             "--check-stack",
@@ -59,8 +58,6 @@ def main():
             "5000000",
             "--console",
             console_file,
-            "--keep",
-            tmp,
             "--input",
             str(program_input) if program_input.exists() else os.devnull,
             str(base.with_suffix(".pas")),
@@ -81,9 +78,6 @@ def main():
             for f in failures:
                 print("  " + f)
             print("  stderr: " + r.stderr.decode("cp866", "replace").strip().replace("\n", "\n          "))
-            asm = Path(tmp) / "out1.asm"
-            if asm.exists():
-                print(f"  out1.asm has {len(asm.read_bytes().splitlines())} lines")
             return 1
     print(f"{base.name}: ok")
     return 0

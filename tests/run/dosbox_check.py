@@ -1,10 +1,12 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Cross-check of the runner against DOSBox.
 
-Every semantic program that reads no input and ends normally (no NAME.in, no NAME.exit) is
-compiled, translated and assembled once; the same .EXE files then run in a headless DOSBox, each
-with its output redirected to a file by a batch file, and in dosrun.py. Both must give the same
-bytes, and those must be the expected NAME.out. DOSBox's console input and its divide-error
+    dosbox_check.py --compiler PAS2ASM --runner PAS2ASM_RUN PROGRAMS_FOLDER
+
+Every semantic program that reads no input and ends normally (no NAME.in, no NAME.exit) is run
+once by pas2asm-run, which also writes the .EXE it built (--exe); the same .EXE files then run in
+a headless DOSBox, each with its output redirected to a file by a batch file. Both must give the
+same bytes, and those must be the expected NAME.out. DOSBox's console input and its divide-error
 handling differ from MS-DOS, which is why programs with input or faults stay out.
 
 The batch file leaves a mark behind every program. A program whose mark does not come within
@@ -20,12 +22,6 @@ import sys
 import tempfile
 import time
 from pathlib import Path
-
-TOOLS = Path(__file__).resolve().parents[2] / "tools"
-sys.path.insert(0, str(TOOLS))
-
-import dosrun  # noqa: E402
-import masm2nasm  # noqa: E402
 
 CONFIG = """[sdl]
 output=surface
@@ -60,15 +56,12 @@ RUNNER_BUDGET = 5_000_000  # instructions, as for the semantic tests: a hang the
 STARTUP = 20  # seconds DOSBox may take to start and to end
 
 
-def build(compiler, source, work):
-    r = subprocess.run([compiler, str(source)], cwd=work, stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
-    asm = Path(work) / "out1.asm"
-    if r.returncode != 0 or not asm.exists():
-        raise RuntimeError(f"compiler exit code {r.returncode}: {r.stdout[-300:]!r}")
-    nasm_text = masm2nasm.translate(asm.read_bytes(), "out1.asm")
-    exe = Path(work) / "prog.exe"
-    masm2nasm.assemble(nasm_text, str(exe))
-    return exe.read_bytes()
+def build(runner, compiler, source, exe):
+    """Runs the program with the runner, which writes its .EXE; returns (exit code, output,
+    messages)."""
+    r = subprocess.run([runner, "--compiler", compiler, "--budget", str(RUNNER_BUDGET), "--exe", str(exe),
+                        str(source)], stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+    return r.returncode, r.stdout, r.stderr
 
 
 def run_dosbox(dosbox, tmp, folder, names, per_program):
@@ -119,6 +112,7 @@ def run_dosbox(dosbox, tmp, folder, names, per_program):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--compiler", required=True)
+    ap.add_argument("--runner", required=True)
     ap.add_argument("programs", help="folder of the semantic programs")
     ap.add_argument("--per-program", type=float, default=10, help="seconds before a program counts as hanging")
     args = ap.parse_args()
@@ -142,17 +136,13 @@ def main():
         runs = []
         for i, source in enumerate(programs):
             dos_name = f"T{i:03d}"
-            work = Path(tmp) / dos_name
-            work.mkdir()
-            try:
-                image = build(args.compiler, source.resolve(), work)
-            except (RuntimeError, masm2nasm.TranslateError, masm2nasm.AssembleError) as e:
-                failures.append((source.stem, f"cannot build: {e}"))
+            exe = folder / f"{dos_name}.EXE"
+            code, output, message = build(args.runner, args.compiler, source.resolve(), exe)
+            if not exe.exists():
+                failures.append((source.stem, f"cannot build: exit code {code}, {message[-300:]!r}"))
                 continue
-            (folder / f"{dos_name}.EXE").write_bytes(image)
-            code, output, message = dosrun.run(image, b"", budget=RUNNER_BUDGET)
             if code != 0:
-                failures.append((source.stem, f"runner: {message}"))
+                failures.append((source.stem, f"runner: exit code {code}, {message[-300:]!r}"))
             runs.append((source, dos_name, output))
         names = [name for _, name, _ in runs]
         hanging = set()

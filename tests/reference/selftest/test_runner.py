@@ -8,7 +8,7 @@ import unittest
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-TOOLS = HERE.parents[2] / "tools"
+TOOLS = HERE.parent
 sys.path.insert(0, str(TOOLS))
 
 import dosrun  # noqa: E402

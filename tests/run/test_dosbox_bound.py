@@ -1,17 +1,18 @@
 """The DOSBox cross-check on a program that hangs: it fails within seconds, names that program,
-and still checks the programs after it. Run with /usr/bin/python3; PAS2ASM names the compiler."""
+and still checks the programs after it. PAS2ASM names the compiler, PAS2ASM_RUN the runner."""
 
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-CHECK = HERE.parent / "dosbox_check.py"
-PROGRAMS = HERE.parent / "programs"
+CHECK = HERE / "dosbox_check.py"
+PROGRAMS = HERE / "programs"
 
 
 class HangingProgram(unittest.TestCase):
@@ -26,7 +27,8 @@ class HangingProgram(unittest.TestCase):
                 shutil.copy(PROGRAMS / ("for_basic" + suffix), folder / ("b_for_basic" + suffix))
             start = time.monotonic()
             r = subprocess.run(
-                ["/usr/bin/python3", str(CHECK), "--compiler", os.environ["PAS2ASM"], "--per-program", "3", tmp],
+                [sys.executable, str(CHECK), "--compiler", os.environ["PAS2ASM"], "--runner",
+                 os.environ["PAS2ASM_RUN"], "--per-program", "3", tmp],
                 capture_output=True,
                 timeout=120,
             )
@@ -39,6 +41,6 @@ class HangingProgram(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if not os.environ.get("PAS2ASM"):
-        raise SystemExit("set PAS2ASM to the compiler under test")
+    if not os.environ.get("PAS2ASM") or not os.environ.get("PAS2ASM_RUN"):
+        raise SystemExit("set PAS2ASM and PAS2ASM_RUN to the compiler and the runner under test")
     unittest.main()

@@ -6,7 +6,7 @@ import tempfile
 import unittest
 from pathlib import Path
 
-TOOLS = Path(__file__).resolve().parents[3] / "tools"
+TOOLS = Path(__file__).resolve().parents[1]
 
 
 def pas2asm_run(source_text, stdin=b"", *args):

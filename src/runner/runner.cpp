@@ -1,0 +1,310 @@
+#include "runner/runner.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "asm/assembler.h"
+#include "machine/machine.h"
+#include "os/process.h"
+
+#ifndef PAS2ASM_VERSION
+#define PAS2ASM_VERSION "unknown"
+#endif
+
+namespace {
+constexpr int kCompileFailed = 2;
+constexpr int kRefusedLine = 3;
+constexpr int kTooLarge = 4;
+constexpr int kUsage = 64;
+constexpr int kBudget = 69;
+constexpr uint64_t kDefaultBudget = 50'000'000;
+
+const char kUsageLine[] =
+    "usage: pas2asm-run [options] SOURCE   or   pas2asm-run [options] --asm FILE\n";
+
+const char kHelp[] =
+    "Compiles SOURCE with pas2asm, assembles out1.asm and runs it on a DOS machine of its own.\n"
+    "\n"
+    "The program's input is standard input (or --input FILE), one line for each READ item; the\n"
+    "compiler's waits for Enter get an empty input. Standard output holds exactly what the "
+    "program\n"
+    "prints; the compiler's console texts and the runner's messages go to standard error.\n"
+    "\n"
+    "options:\n"
+    "  --input FILE     the program's input instead of standard input\n"
+    "  --asm FILE       assemble and run FILE (an out1.asm, maybe edited) instead of compiling\n"
+    "  --exe FILE       also write the program as an MZ .EXE, which DOS and DOSBox run\n"
+    "  --compiler PATH  the pas2asm to use (default: $PAS2ASM, the one beside this program, PATH)\n"
+    "  --keep DIR       keep out1.asm and prog.exe in DIR\n"
+    "  --budget N       instructions before the program counts as hanging (default 50000000)\n"
+    "  --check-stack    fail when the stack is not where it started at the program's exit\n"
+    "  --console FILE   also write the compiler's console output to FILE\n"
+    "  --utf8           show the compiler's console texts converted from CP866 to UTF-8\n"
+    "  --count          say how many instructions the program executed\n"
+    "  --help, --version\n"
+    "\n"
+    "exit codes:\n"
+    "  0   the program ended normally\n"
+    "  2   the compiler made no out1.asm (its messages are on standard error)\n"
+    "  3   out1.asm holds a line the assembler does not know (a compiler fault)\n"
+    "  4   the code or DGROUP (data and stack) passes 64 KiB\n"
+    "  64  usage error, or a line of an --asm file outside the subset the compiler writes\n"
+    "  65  the program ended with a return code other than 0\n"
+    "  66  an interrupt or DOS function other than int 21h 02h, 09h, 3Fh, 4Ch, or one misused\n"
+    "  67  a CPU fault: division by zero, -32768 / -1, an invalid instruction, execution outside\n"
+    "      the code\n"
+    "  68  the program overwrote its own image: a write into its code, or a push or call whose\n"
+    "      word lands in its data\n"
+    "  69  the instruction budget is used up (the program hangs)\n"
+    "  70  with --check-stack: the stack is not balanced at the exit\n"
+    "\n"
+    "The learner's guide: docs/guide.md in the sources, installed as share/doc/pas2asm/guide.md.\n";
+
+struct Options {
+  std::string source, asmFile, input, exe, compiler, keep, console;
+  uint64_t budget = kDefaultBudget;
+  bool checkStack = false, utf8 = false, count = false;
+};
+
+void Say(const std::string &text) {
+  WriteStream(Stream::Err, "pas2asm-run: " + text + "\n", false);
+}
+
+int Usage(const std::string &problem) {
+  WriteStream(Stream::Err, kUsageLine, false);
+  Say(problem);
+  return kUsage;
+}
+
+// The options as GNU programs take them: "--name VALUE" or "--name=VALUE".
+std::optional<int> Parse(int argc, char **argv, Options &o) {
+  std::vector<std::string> free;
+  for (int i = 1; i < argc; i++) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      WriteStream(Stream::Out, std::string(kUsageLine) + "\n" + kHelp, false);
+      return 0;
+    }
+    if (arg == "--version") {
+      WriteStream(Stream::Out, "pas2asm-run " PAS2ASM_VERSION "\n", false);
+      return 0;
+    }
+    if (arg == "--check-stack") {
+      o.checkStack = true;
+      continue;
+    }
+    if (arg == "--utf8") {
+      o.utf8 = true;
+      continue;
+    }
+    if (arg == "--count") {
+      o.count = true;
+      continue;
+    }
+    if (arg == "--") {
+      for (i++; i < argc; i++) free.push_back(argv[i]);
+      break;
+    }
+    if (arg.size() > 1 && arg[0] == '-') {
+      std::string name = arg, value;
+      size_t eq = arg.find('=');
+      bool inline_ = eq != std::string::npos;
+      if (inline_) {
+        name = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+      }
+      std::string *target = name == "--input"      ? &o.input
+                            : name == "--asm"      ? &o.asmFile
+                            : name == "--exe"      ? &o.exe
+                            : name == "--compiler" ? &o.compiler
+                            : name == "--keep"     ? &o.keep
+                            : name == "--console"  ? &o.console
+                                                   : nullptr;
+      bool budget = name == "--budget";
+      if (!target && !budget) return Usage("unknown option " + name);
+      if (!inline_) {
+        if (i + 1 >= argc) return Usage(name + " needs a value");
+        value = argv[++i];
+      }
+      if (budget) {
+        char *end = nullptr;
+        unsigned long long n = std::strtoull(value.c_str(), &end, 10);
+        if (value.empty() || *end || value[0] == '-')
+          return Usage("--budget takes a number: " + value);
+        o.budget = n;
+      } else {
+        *target = value;
+      }
+      continue;
+    }
+    free.push_back(arg);
+  }
+  if (!o.asmFile.empty() && !free.empty())
+    return Usage("--asm takes the place of SOURCE: give one");
+  if (o.asmFile.empty() && free.size() != 1)
+    return Usage(free.empty() ? "SOURCE is missing" : "one SOURCE only");
+  if (!free.empty()) o.source = free[0];
+  return std::nullopt;
+}
+
+std::string FindCompiler(const std::string &given) {
+  std::string name = given;
+  if (name.empty()) {
+    const char *env = std::getenv("PAS2ASM");
+    if (env) name = env;
+  }
+  if (!name.empty()) {
+    if (name.find('/') != std::string::npos || name.find('\\') != std::string::npos)
+      return AbsolutePath(name);
+    std::string found = FindOnPath(name);
+    return found.empty() ? name : found;
+  }
+  std::string beside = OwnFolder() + "/" + ExecutableName("pas2asm");
+  if (IsExecutable(beside)) return beside;
+  std::string found = FindOnPath(ExecutableName("pas2asm"));
+  return found.empty() ? beside : found;
+}
+
+// --- The program's input and output ----------------------------------------------------------
+
+struct Console {
+  std::FILE *input;
+  bool unicode;       // standard output shows CP866 converted
+  std::string buffer; // output not yet written, at most kFlushAt bytes
+};
+constexpr size_t kFlushAt = 64 * 1024;
+
+bool Flush(Console &c) {
+  bool ok = WriteStream(Stream::Out, c.buffer, c.unicode);
+  c.buffer.clear();
+  return ok;
+}
+
+bool WriteOutput(void *context, std::string_view bytes) {
+  Console &c = *static_cast<Console *>(context);
+  c.buffer.append(bytes);
+  return c.buffer.size() < kFlushAt || Flush(c);
+}
+
+// The prompt is on the screen before the program waits for its answer.
+bool ReadInput(void *context, std::string &line) {
+  Console &c = *static_cast<Console *>(context);
+  Flush(c);
+  return ReadLine(c.input, line);
+}
+
+// --- The run ---------------------------------------------------------------------------------
+
+struct Work {
+  std::string folder;
+  ~Work() {
+    if (!folder.empty()) RemoveFolder(folder);
+  }
+};
+
+void Keep(const Options &o, const std::string &asmText, const std::string &exe) {
+  if (o.keep.empty()) return;
+  std::string error;
+  if (!MakeFolder(o.keep, error) || !WriteWholeFile(o.keep + "/out1.asm", asmText, error) ||
+      (!exe.empty() && !WriteWholeFile(o.keep + "/prog.exe", exe, error)))
+    Say("--keep: " + error);
+}
+
+// Runs the compiler in a folder of its own; its console goes to standard error.
+int Compile(const Options &o, Work &work, std::string &asmText) {
+  std::string error;
+  work.folder = MakeTemporaryFolder(error);
+  if (work.folder.empty()) {
+    Say(error);
+    return kCompileFailed;
+  }
+  std::string compiler = FindCompiler(o.compiler);
+  int code = 0;
+  if (!RunInFolder(compiler, {AbsolutePath(o.source)}, work.folder, "console.out", "console.err",
+                   code, error)) {
+    Say("cannot run the compiler " + compiler + ": " + error);
+    return kCompileFailed;
+  }
+  std::string out, err, ignored;
+  ReadWholeFile(work.folder + "/console.out", out, ignored);
+  ReadWholeFile(work.folder + "/console.err", err, ignored);
+  WriteStream(Stream::Err, out + err, o.utf8 || WantsUnicode(Stream::Err));
+  if (!o.console.empty() && !WriteWholeFile(o.console, out, error)) Say(error);
+  if (code != 0 || !ReadWholeFile(work.folder + "/out1.asm", asmText, error)) {
+    Say("compilation failed (pas2asm exit code " + std::to_string(code) + ")");
+    return kCompileFailed;
+  }
+  return 0;
+}
+} // namespace
+
+int RunRunner(int argc, char **argv) {
+  PrepareStreams();
+  Options o;
+  if (std::optional<int> done = Parse(argc, argv, o)) return *done;
+
+  std::FILE *input = stdin;
+  if (!o.input.empty()) {
+    input = std::fopen(o.input.c_str(), "rb");
+    if (!input) {
+      Say(o.input + ": cannot open the file");
+      return kUsage;
+    }
+  }
+  Work work;
+  std::string asmText, error;
+  std::string asmName = "out1.asm";
+  if (o.asmFile.empty()) {
+    if (int code = Compile(o, work, asmText)) return code;
+  } else if (!ReadWholeFile(o.asmFile, asmText, error)) {
+    Say(error);
+    return kUsage;
+  } else {
+    asmName = o.asmFile;
+  }
+
+  ProgramImage image;
+  AsmError refused;
+  if (!Assemble(asmText, image, refused)) {
+    Keep(o, asmText, "");
+    if (refused.line == 0) {
+      Say(refused.message);
+      return kTooLarge;
+    }
+    Say(asmName + ":" + std::to_string(refused.line) + ": " + refused.message +
+        (refused.text.empty() ? "" : ": " + refused.text));
+    return o.asmFile.empty() ? kRefusedLine : kUsage;
+  }
+  std::string exe = ExeFile(image);
+  Keep(o, asmText, exe);
+  if (!o.exe.empty() && !WriteWholeFile(o.exe, exe, error)) {
+    Say(error);
+    return kUsage;
+  }
+
+  Console console{input, WantsUnicode(Stream::Out), {}};
+  LoadProgram(image, {&console, ReadInput, WriteOutput}, o.checkStack);
+  Status status = Run(o.budget);
+  bool flushed = Flush(console);
+  if (input != stdin) std::fclose(input);
+  if (o.count) Say(std::to_string(InstructionCount()) + " instructions executed");
+  if (status == Status::Running) {
+    Say("instruction budget of " + std::to_string(o.budget) + " used up (at " +
+        [] {
+          char text[8];
+          std::snprintf(text, sizeof text, "%04X", ReadCpu().ip);
+          return std::string(text);
+        }() +
+        "h): the program hangs");
+    return kBudget;
+  }
+  if (!flushed && status == Status::Ended) {
+    Say("cannot write the program's output");
+    return static_cast<int>(Status::CannotWrite);
+  }
+  if (!StopMessage().empty()) Say(StopMessage());
+  return static_cast<int>(status);
+}
