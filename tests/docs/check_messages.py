@@ -64,10 +64,21 @@ def visible(text):
     return re.sub(r"[\x00-\x1f]", "", text)
 
 
+# The compiler's modules; the runner's (asm, machine, runner, and its part of os) speak for
+# themselves in pas2asm-run's help.
+COMPILER_MODULES = ("driver", "lex", "sin", "kod", "sinreset", "os")
+RUNNER_FILES = ("process",)
+
+
 def read_sources(src):
     texts = {}
     for root, _, names in os.walk(src):
+        module = os.path.relpath(root, src).split(os.sep)[0]
+        if module != "." and module not in COMPILER_MODULES:
+            continue
         for name in sorted(names):
+            if name.startswith(RUNNER_FILES):
+                continue
             if name.endswith((".cpp", ".h")):
                 path = os.path.join(root, name)
                 with open(path, encoding="utf-8") as f:
