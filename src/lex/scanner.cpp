@@ -21,11 +21,15 @@ constexpr std::string_view kKeywords[] = {
     "PROGRAM", "VAR",   "IF", "THEN", "ELSE", "BEGIN",  "INTEGER", "END", "READ", "WRITE",
     "STRING",  "WHILE", "DO", "FOR",  "TO",   "REPEAT", "UNTIL",   "AND", "OR",   "NOT"};
 
-// The hash of an upper-cased word: the sum of its bytes modulo the symbol table's 211 slots.
-constexpr int32_t HashOf(std::string_view word) {
+// The hash of an upper-cased word, given the sum of its bytes: the sum modulo the symbol table's
+// 211 slots.
+constexpr int32_t HashOf(uint32_t byteSum) {
+  return static_cast<int32_t>(byteSum % 211);
+}
+constexpr uint32_t ByteSum(std::string_view word) {
   uint32_t sum = 0;
   for (char c : word) sum += static_cast<unsigned char>(c);
-  return static_cast<int32_t>(sum % 211);
+  return sum;
 }
 
 // The code of the keyword of each hash, 0 where there is none. No two keywords share a hash, so a
@@ -33,7 +37,7 @@ constexpr int32_t HashOf(std::string_view word) {
 constexpr std::array<int32_t, 211> kKeywordOfHash = [] {
   std::array<int32_t, 211> code{};
   for (size_t i = 0; i < std::size(kKeywords); ++i)
-    code[HashOf(kKeywords[i])] = kProgram + static_cast<int32_t>(i);
+    code[HashOf(ByteSum(kKeywords[i]))] = kProgram + static_cast<int32_t>(i);
   return code;
 }();
 static_assert(std::count(kKeywordOfHash.begin(), kKeywordOfHash.end(), 0) ==
@@ -84,35 +88,50 @@ int32_t OperatorCode(char first, char second) {
   return kUnknownOperator;
 }
 
-// Puts a byte behind the text if it has room; the rest of a long token is read and dropped.
-void Append(TokenChars &text, char c) {
-  if (text.length < kMaxTokenText) text.bytes[text.length++] = c;
+// A word or a number as it is taken: its text, at most kMaxTokenText bytes, and their sum.
+struct Taken {
+  TokenChars text;
+  uint32_t sum = 0;
+};
+
+// A byte of the token, upper-cased (of a letter or a digit, only a small letter lies at "a" or
+// above); the bytes past kMaxTokenText are read and dropped.
+void Take(Taken &taken, unsigned char byte) {
+  char c = static_cast<char>(byte >= 'a' ? byte - 'a' + 'A' : byte);
+  if (taken.text.length < kMaxTokenText) {
+    taken.text.bytes[taken.text.length++] = c;
+    taken.sum += static_cast<unsigned char>(c);
+  }
 }
 
-// A word or a number: CurChar and the bytes of its classes after it, upper-cased (of a letter or a
-// digit, only a small letter lies at "a" or above). Comments inside a token join its parts.
-TokenChars TakeToken(unsigned classes) {
-  TokenChars text;
+// CurChar and the bytes of its classes after it; comments inside a token join its parts. The
+// bytes after CurChar are taken from the window as one run, up to the first of another class or
+// the sentinel; then ReadChar reads on, through a comment or into the next window.
+Taken TakeToken(unsigned classes) {
+  Taken taken;
   while (kClassOf[CurChar] & classes) {
-    Append(text, static_cast<char>(CurChar >= 'a' ? CurChar - 'a' + 'A' : CurChar));
+    Take(taken, CurChar);
+    const unsigned char *p = WindowNext;
+    while (kClassOf[*p] & classes) Take(taken, *p++); // the sentinel ends the run
+    TakeUpTo(p);
     ReadChar();
   }
-  return text;
+  return taken;
 }
 
 // identifier or keyword = letter { letter | digit }, upper-cased
 void ScanIdentifier() {
-  TokenChars word = TakeToken(kWordChar);
-  int32_t hash = HashOf(word);
-  TokenText = word;
-  TokenCode = FindKeyword(word, hash);
+  Taken word = TakeToken(kWordChar);
+  int32_t hash = HashOf(word.sum);
+  TokenText = word.text;
+  TokenCode = FindKeyword(word.text, hash);
   if (TokenCode == kIdentifier) TokenHash = hash;
   SkipBlanks();
 }
 
 // number = digit { digit }
 void ScanNumber() {
-  TokenText = TakeToken(kDigitChar);
+  TokenText = TakeToken(kDigitChar).text;
   TokenCode = kNumber;
   SkipBlanks();
 }

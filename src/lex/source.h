@@ -4,7 +4,9 @@
 //
 // Every byte of the source passes ReadChar in both passes, so it is inline and the common byte
 // costs a load and a compare: the file is read in windows of 64 KiB, and a "{" is put after the
-// last byte of each, so that the one test for a comment also finds the window's end.
+// last byte of each, so that the one test for a comment also finds the window's end. The same
+// sentinel ends a run of bytes that the scanner takes straight from the window (WindowNext,
+// TakeUpTo): no byte class holds "{".
 #pragma once
 
 #include <array>
@@ -56,6 +58,12 @@ inline void ReadChar() {
 
 // The offset of CurChar in the source; the size of the source at its end.
 int64_t CurCharOffset();
+// Takes the window's bytes before p, as ReadChar would take them one by one.
+inline void TakeUpTo(const unsigned char *p) {
+  CharPos =
+      static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - WindowNext));
+  WindowNext = p;
+}
 // Skips blanks and line breaks.
 void SkipBlanks();
 // Moves the source so that the next ReadChar takes the byte at `offset`.
