@@ -17,7 +17,7 @@ void ResetTranslatorState() {
   ConcatCount = 0;
   ReadChar();
   // Line numbers come from the reader, counted from the start of the file in both passes.
-  CharPos = 0;
+  SetCharPos(0);
   ReparseOffset = 0;
   ReparseKind = 0;
 }

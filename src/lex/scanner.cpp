@@ -11,9 +11,10 @@
 TokenChars TokenText;
 int32_t TokenCode = 0;
 int32_t TokenHash = 0;
-int32_t TokenPos = 0;
 
 namespace {
+int64_t tokenStart = 0; // the offset of the token's first byte
+
 constexpr Cp866 kUnknownCharacter(u8"Неизвестный символ:");
 
 // The keywords in the order of their codes, from kProgram on.
@@ -88,50 +89,45 @@ int32_t OperatorCode(char first, char second) {
   return kUnknownOperator;
 }
 
-// A word or a number as it is taken: its text, at most kMaxTokenText bytes, and their sum.
-struct Taken {
-  TokenChars text;
-  uint32_t sum = 0;
-};
-
-// A byte of the token, upper-cased (of a letter or a digit, only a small letter lies at "a" or
-// above); the bytes past kMaxTokenText are read and dropped.
-void Take(Taken &taken, unsigned char byte) {
+// A byte of a word or a number, upper-cased (of a letter or a digit, only a small letter lies at
+// "a" or above), put into TokenText; the bytes past kMaxTokenText are read and dropped. Returns
+// what it adds to the sum of the token's bytes.
+uint32_t Take(unsigned char byte) {
   char c = static_cast<char>(byte >= 'a' ? byte - 'a' + 'A' : byte);
-  if (taken.text.length < kMaxTokenText) {
-    taken.text.bytes[taken.text.length++] = c;
-    taken.sum += static_cast<unsigned char>(c);
-  }
+  if (TokenText.length == kMaxTokenText) return 0;
+  TokenText.bytes[TokenText.length++] = c;
+  return static_cast<unsigned char>(c);
 }
 
-// CurChar and the bytes of its classes after it; comments inside a token join its parts. The
-// bytes after CurChar are taken from the window as one run, up to the first of another class or
-// the sentinel; then ReadChar reads on, through a comment or into the next window.
-Taken TakeToken(unsigned classes) {
-  Taken taken;
+// CurChar and the bytes of its classes after it, into TokenText, giving the sum of their bytes;
+// comments inside a token join its parts. The bytes after CurChar are taken from the window as
+// one run, up to the first of another class or the sentinel; then ReadChar reads on, through a
+// comment or into the next window. The token is made in place: a copy of it, loaded whole right
+// after its bytes were stored one by one, would wait for those stores.
+uint32_t TakeToken(unsigned classes) {
+  TokenText.clear();
+  uint32_t sum = 0;
   while (kClassOf[CurChar] & classes) {
-    Take(taken, CurChar);
+    sum += Take(CurChar);
     const unsigned char *p = WindowNext;
-    while (kClassOf[*p] & classes) Take(taken, *p++); // the sentinel ends the run
-    TakeUpTo(p);
+    while (kClassOf[*p] & classes) sum += Take(*p++); // the sentinel ends the run
+    WindowNext = p;
     ReadChar();
   }
-  return taken;
+  return sum;
 }
 
 // identifier or keyword = letter { letter | digit }, upper-cased
 void ScanIdentifier() {
-  Taken word = TakeToken(kWordChar);
-  int32_t hash = HashOf(word.sum);
-  TokenText = word.text;
-  TokenCode = FindKeyword(word.text, hash);
+  int32_t hash = HashOf(TakeToken(kWordChar));
+  TokenCode = FindKeyword(TokenText, hash);
   if (TokenCode == kIdentifier) TokenHash = hash;
   SkipBlanks();
 }
 
 // number = digit { digit }
 void ScanNumber() {
-  TokenText = TakeToken(kDigitChar).text;
+  TakeToken(kDigitChar);
   TokenCode = kNumber;
   SkipBlanks();
 }
@@ -139,7 +135,8 @@ void ScanNumber() {
 // After ":", "<" and ">" any operator character is taken as the second character of the token,
 // so ":(" or ">-" make one token that no parser accepts.
 void ScanOperator() {
-  TokenChars op;
+  TokenChars &op = TokenText;
+  op.clear();
   op.bytes[op.length++] = static_cast<char>(CurChar);
   ReadChar();
   bool mayPair = op.bytes[0] == ':' || op.bytes[0] == '<' || op.bytes[0] == '>';
@@ -147,7 +144,6 @@ void ScanOperator() {
     op.bytes[op.length++] = static_cast<char>(CurChar);
     ReadChar();
   }
-  TokenText = op;
   TokenCode = OperatorCode(op.bytes[0], op.bytes[1]);
   SkipBlanks();
 }
@@ -158,13 +154,13 @@ void ScanOperator() {
 void NextToken() {
   switch (kClassOf[CurChar]) {
   case kLetterChar:
-    TokenPos = CharPos;
+    tokenStart = CurCharOffset();
     return ScanIdentifier();
   case kDigitChar:
-    TokenPos = CharPos;
+    tokenStart = CurCharOffset();
     return ScanNumber();
   case kOperatorChar:
-    TokenPos = CharPos;
+    tokenStart = CurCharOffset();
     return ScanOperator();
   case kBlankChar:
     return SkipBlanks();
@@ -173,9 +169,8 @@ void NextToken() {
   }
 }
 
-// CharPos counts the bytes read since the token began.
 int64_t TokenOffset() {
-  return CurCharOffset() - (static_cast<uint32_t>(CharPos) - static_cast<uint32_t>(TokenPos));
+  return tokenStart;
 }
 
 // The opening quote and the blanks after it were taken with the quote token. Everything up to the

@@ -82,7 +82,6 @@ inline std::string operator+(const char *a, const TokenChars &b) {
 extern TokenChars TokenText; // a word upper-cased, digits, or the characters of an operator
 extern int32_t TokenCode;
 extern int32_t TokenHash; // 0 to 210, set only when an identifier is scanned
-extern int32_t TokenPos;  // CharPos at the token's first byte
 
 void NextToken();
 // The offset in the source of the current token's first byte.

@@ -8,7 +8,6 @@
 
 std::string SourceName;
 unsigned char CurChar = 0;
-int32_t CharPos = 0;
 
 constexpr std::array<CharClass, 256> kClassOf = [] {
   std::array<CharClass, 256> of{};
@@ -47,10 +46,10 @@ const unsigned char *WindowNext = window;
 namespace {
 const unsigned char *windowLimit = window;
 
-// CharPos is a 32-bit counter that wraps, as the reader's counter always has.
-void AdvanceCharPos(size_t bytes) {
-  CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(bytes));
-}
+// ReadChar calls that met the end of the source, which move no offset.
+int64_t readsPastEnd = 0;
+// NextOffset() + readsPastEnd where CharPos was 0.
+int64_t charPosBase = 0;
 
 int64_t Fill(unsigned char *into, int64_t length, int64_t offset) {
   return static_cast<int64_t>(
@@ -135,6 +134,12 @@ bool SourceIsOpen() {
 bool AtEndOfSource() {
   return atEnd;
 }
+int32_t CharPos() {
+  return static_cast<int32_t>(static_cast<uint32_t>(NextOffset() + readsPastEnd - charPosBase));
+}
+void SetCharPos(int32_t value) {
+  charPosBase = NextOffset() + readsPastEnd - value;
+}
 int64_t CurCharOffset() {
   return atEnd ? fileSize : NextOffset() - 1;
 }
@@ -160,7 +165,6 @@ void SkipComment() {
   int64_t depth = 1;
   while (depth > 0) {
     int byte = RawByte();
-    AdvanceCharPos(1);
     if (byte < 0) {
       atEnd = true;
       CurChar = 0;
@@ -176,13 +180,14 @@ void SkipComment() {
 // per comment, so that no number of comments in a row can exhaust the stack.
 void ReadCharSlow() {
   int byte = RawByte();
-  AdvanceCharPos(1);
   while (byte == '{') {
     SkipComment();
     byte = RawByte();
-    AdvanceCharPos(1);
   }
-  if (byte < 0) atEnd = true;
+  if (byte < 0) {
+    atEnd = true;
+    ++readsPastEnd;
+  }
   CurChar = byte < 0 ? 0 : static_cast<unsigned char>(byte);
 }
 

@@ -5,8 +5,8 @@
 // Every byte of the source passes ReadChar in both passes, so it is inline and the common byte
 // costs a load and a compare: the file is read in windows of 64 KiB, and a "{" is put after the
 // last byte of each, so that the one test for a comment also finds the window's end. The same
-// sentinel ends a run of bytes that the scanner takes straight from the window (WindowNext,
-// TakeUpTo): no byte class holds "{".
+// sentinel ends a run of bytes that the scanner takes straight from the window (WindowNext): no
+// byte class holds "{".
 #pragma once
 
 #include <array>
@@ -15,7 +15,10 @@
 
 extern std::string SourceName; // the source file named on the command line
 extern unsigned char CurChar;  // the lookahead; 0 once the source has ended
-extern int32_t CharPos; // ReadChar calls since last set; in the pre-check, offset of the next byte
+// The ReadChar calls since SetCharPos, a 32-bit count that wraps; in the pre-check, the offset of
+// the next byte. It is kept as the distance from an offset, not counted byte by byte.
+int32_t CharPos();
+void SetCharPos(int32_t value);
 
 // The classes of source bytes, one table for the reader and the scanner.
 enum CharClass : uint8_t {
@@ -50,7 +53,6 @@ void ReadCharSlow();
 inline void ReadChar() {
   if (*WindowNext != '{') {
     CurChar = *WindowNext++;
-    CharPos = static_cast<int32_t>(static_cast<uint32_t>(CharPos) + 1); // wraps, as it always has
     return;
   }
   ReadCharSlow();
@@ -58,12 +60,6 @@ inline void ReadChar() {
 
 // The offset of CurChar in the source; the size of the source at its end.
 int64_t CurCharOffset();
-// Takes the window's bytes before p, as ReadChar would take them one by one.
-inline void TakeUpTo(const unsigned char *p) {
-  CharPos =
-      static_cast<int32_t>(static_cast<uint32_t>(CharPos) + static_cast<uint32_t>(p - WindowNext));
-  WindowNext = p;
-}
 // Skips blanks and line breaks.
 void SkipBlanks();
 // Moves the source so that the next ReadChar takes the byte at `offset`.

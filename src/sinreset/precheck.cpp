@@ -173,7 +173,7 @@ void CheckAssignment() {
 // if = IF expression THEN body-statement ELSE body-statement; without ELSE only by a re-parse
 void CheckIfElse() {
   OpenNesting(checkNesting);
-  ReparseOffset = static_cast<int32_t>(static_cast<uint32_t>(CharPos) - 1u);
+  ReparseOffset = static_cast<int32_t>(static_cast<uint32_t>(CharPos()) - 1u);
   ReparseKind = 1;
   CheckExpression();
   if (TokenCode != kThen) ParseError();
@@ -219,7 +219,7 @@ void CheckRead() {
 
 // write = WRITE "(" { name [ "," ] } ")"; literals only by a re-parse
 void CheckWrite() {
-  ReparseOffset = CharPos;
+  ReparseOffset = CharPos();
   ReparseKind = 2;
   NextToken();
   if (TokenCode != kLeftParen) ParseError();

@@ -55,7 +55,7 @@ void ReparseRule(int32_t kind, int32_t offset) {
   }
   // Back to the byte before the recorded one: the blank after IF, or the "(" of WRITE.
   SeekSource(int64_t{offset} - 1);
-  CharPos = static_cast<int32_t>(int64_t{offset} - 1);
+  SetCharPos(static_cast<int32_t>(int64_t{offset} - 1));
   CurChar = 0;
   ReadChar();
   NextToken();

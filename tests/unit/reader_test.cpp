@@ -39,10 +39,10 @@ TEST(Reader, ZeroByteInsideTheFileIsNotTheEnd) {
 TEST(Reader, CharPosCountsEveryByteIncludingCommentsAndTheEnd) {
   OpenText("{ab}C");
   EXPECT_EQ(CurChar, 'C');
-  EXPECT_EQ(CharPos, 5);
+  EXPECT_EQ(CharPos(), 5);
   ReadChar();
   ReadChar();
-  EXPECT_EQ(CharPos, 7);
+  EXPECT_EQ(CharPos(), 7);
 }
 
 TEST(Reader, LineBreaksAreLfCrLfOrLoneCr) {
@@ -164,6 +164,6 @@ TEST(Reader, CommentsAcrossWindowsAndManyInARow) {
     ReadChar();
   }
   EXPECT_EQ(seen, "ABC");
-  EXPECT_EQ(CharPos, static_cast<int32_t>(text.size() + 1)); // every byte, and the end
+  EXPECT_EQ(CharPos(), static_cast<int32_t>(text.size() + 1)); // every byte, and the end
   EXPECT_EQ(LineNumber(), 3);
 }

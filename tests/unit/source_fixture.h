@@ -26,6 +26,6 @@ inline void NameText(const std::string &text) {
 inline void OpenText(const std::string &text) {
   NameText(text);
   OpenSource();
-  CharPos = 0;
+  SetCharPos(0);
   ReadChar();
 }
