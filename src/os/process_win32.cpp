@@ -9,7 +9,7 @@
 
 namespace {
 std::wstring Wide(const std::string &text) {
-  if (text.empty()) return L"";
+  if (text.empty()) return {};
   int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
@@ -17,7 +17,7 @@ std::wstring Wide(const std::string &text) {
 }
 
 std::string Narrow(const std::wstring &wide) {
-  if (wide.empty()) return "";
+  if (wide.empty()) return {};
   int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
                               nullptr, nullptr);
   std::string text(static_cast<size_t>(n), '\0');
