@@ -25,8 +25,8 @@
 // the map's kinds, in the order of its tables.
 enum class ConstructKind : uint8_t {
   Header,
-  Constant,
   Variable,
+  Constant,
   CodeStart,
   Exit,
   Runtime,
@@ -87,9 +87,9 @@ struct EngineVariableInfo {
 // (the setting of the segment registers) and its exit, which have no source text. The jumps of
 // THEN, ELSE and the loops, and the runtime routines, count to the statement that ran them.
 struct EngineStatement {
-  int32_t construct;     // -1 for the start and the exit
-  uint32_t line;         // its construct's first line; 0 for the start and the exit
-  std::string_view text; // "IF A > 2", "A := A - 1", "UNTIL A < 0", "(program start)"
+  int32_t construct;       // -1 for the start and the exit
+  uint32_t line;           // its construct's first line; 0 for the start and the exit
+  std::string_view text;   // "IF A > 2", "A := A - 1", "UNTIL A < 0", "(program start)"
   uint32_t asmFrom, asmTo; // the first and last out1.asm line of its constructs' own ranges
 };
 
