@@ -467,7 +467,7 @@ bool ReadQueued(void *, std::string &line) {
   return true;
 }
 
-EngineStop MakeStop(EngineStopReason reason, Status status, int32_t finished) {
+EngineStop MakeStop(EngineStopReason reason, Status status, int32_t finished, bool ran) {
   EngineStop stop{};
   stop.reason = reason;
   stop.status = status;
@@ -477,9 +477,9 @@ EngineStop MakeStop(EngineStopReason reason, Status status, int32_t finished) {
   stop.asmLine = inCode ? LineAt[cpu.ip] : 0;
   int32_t next = inCode ? UnitAt[cpu.ip] : -1;
   stop.statement = next >= 0 ? next : Current;
+  stop.atStatement = next >= 0 && (next != Current || cpu.ip == Entry[static_cast<size_t>(next)]);
   stop.finished = finished;
-  if (reason == EngineStopReason::Instruction && LastInstruction() < LineAt.size())
-    stop.executedLine = LineAt[LastInstruction()];
+  if (ran && LastInstruction() < LineAt.size()) stop.executedLine = LineAt[LastInstruction()];
   stop.instructions = InstructionCount();
   BeforeCpu = NowCpu;
   NowCpu = cpu;
@@ -498,18 +498,19 @@ EngineStop Go(Mode mode) {
   RunMode = mode;
   FirstOfRun = true;
   Refused = false;
-  int32_t before = Current;
-  uint64_t left = Budget > InstructionCount() ? Budget - InstructionCount() : 0;
-  if (left == 0) return MakeStop(EngineStopReason::Budget, Status::Running, Current);
+  uint64_t count = InstructionCount();
+  uint64_t left = Budget > count ? Budget - count : 0;
+  if (left == 0) return MakeStop(EngineStopReason::Budget, Status::Running, Current, false);
   Status status = Run(mode == Mode::Instruction ? 1 : left, &kListener);
-  if (status != Status::Running) return MakeStop(EngineStopReason::Ended, status, Current);
+  bool ran = InstructionCount() > count;
+  if (status != Status::Running) return MakeStop(EngineStopReason::Ended, status, Current, ran);
   if (Refused) {
     bool boundary = RefusedFor != EngineStopReason::Input;
-    return MakeStop(RefusedFor, status, boundary ? Current : -1);
+    return MakeStop(RefusedFor, status, boundary ? Current : -1, ran);
   }
   if (mode == Mode::Instruction)
-    return MakeStop(EngineStopReason::Instruction, status, Current >= 0 ? Current : before);
-  return MakeStop(EngineStopReason::Budget, status, Current);
+    return MakeStop(EngineStopReason::Instruction, status, Current, ran);
+  return MakeStop(EngineStopReason::Budget, status, Current, ran);
 }
 } // namespace
 
@@ -608,7 +609,7 @@ EngineStop EngineStart(MachineIo io, bool checkStack, uint64_t budget) {
   LoadProgram(Image, io, checkStack);
   NowCpu = ReadCpu();
   TakeSnapshot(NowVars);
-  Last = MakeStop(EngineStopReason::Start, Status::Running, -1);
+  Last = MakeStop(EngineStopReason::Start, Status::Running, -1, false);
   return Last;
 }
 
@@ -635,6 +636,7 @@ EngineStop EngineRunToLine(uint32_t line) {
 
 EngineStop EngineFinish() {
   if (Over()) return Last;
+  uint64_t count = InstructionCount();
   uint64_t left = Budget > InstructionCount() ? Budget - InstructionCount() : 0;
   Status status = Status::Running;
   if (left > kWatched) status = Run(left - kWatched);
@@ -645,7 +647,7 @@ EngineStop EngineFinish() {
     status = Run(Budget > InstructionCount() ? Budget - InstructionCount() : 0, &kListener);
   }
   return MakeStop(status == Status::Running ? EngineStopReason::Budget : EngineStopReason::Ended,
-                  status, Current);
+                  status, Current, InstructionCount() > count);
 }
 
 bool EngineSetBreakpoint(uint32_t line, bool on) {
@@ -735,13 +737,12 @@ EngineSite EngineStopSite() {
 
 int32_t EngineHangingLoop() {
   if (Last.reason != EngineStopReason::Budget) return -1;
-  uint64_t from = Budget > kWatched ? Budget - kWatched : 0;
+  // The last part: the instructions watched, or the later half of a shorter run.
+  uint64_t from = Budget - std::min(kWatched, Budget / 2);
   std::vector<int32_t> seen;
   for (size_t s = 0; s < Statements.size(); s++)
     if (Statements[s].construct >= 0 && LastEntered[s] >= from && LastEntered[s] > 0)
       seen.push_back(Statements[s].construct);
-  if (seen.empty() && Current >= 0 && Statements[static_cast<size_t>(Current)].construct >= 0)
-    seen.push_back(Statements[static_cast<size_t>(Current)].construct);
   auto isLoop = [](int32_t c) {
     ConstructKind k = Constructs[static_cast<size_t>(c)].kind;
     return k == ConstructKind::While || k == ConstructKind::For || k == ConstructKind::Repeat;
@@ -751,12 +752,17 @@ int32_t EngineHangingLoop() {
       if (c == loop) return true;
     return false;
   };
-  if (seen.empty()) return -1;
-  // The loops around the first, innermost first: the first around all the others.
-  for (int32_t loop = seen[0]; loop >= 0; loop = Constructs[static_cast<size_t>(loop)].parent) {
-    if (!isLoop(loop)) continue;
-    if (std::all_of(seen.begin(), seen.end(), [&](int32_t c) { return within(c, loop); }))
-      return loop;
+  // The loops around the first, innermost first: the first around all the others; failing one,
+  // the innermost around the statement running.
+  if (!seen.empty()) {
+    for (int32_t loop = seen[0]; loop >= 0; loop = Constructs[static_cast<size_t>(loop)].parent) {
+      if (isLoop(loop) &&
+          std::all_of(seen.begin(), seen.end(), [&](int32_t c) { return within(c, loop); }))
+        return loop;
+    }
   }
+  int32_t c = Current >= 0 ? Statements[static_cast<size_t>(Current)].construct : -1;
+  for (; c >= 0; c = Constructs[static_cast<size_t>(c)].parent)
+    if (isLoop(c)) return c;
   return -1;
 }

@@ -135,8 +135,9 @@ struct EngineStop {
   uint16_t ip;           // the next instruction's offset in the code
   uint32_t asmLine;      // its out1.asm line; 0 when IP is not at an instruction of the code
   int32_t statement;     // the statement the next instruction belongs to; -1 for none
+  bool atStatement;      // the next instruction is the first of that statement's run
   int32_t finished;      // the statement that ran up to this stop; -1 for none
-  uint32_t executedLine; // after an Instruction stop, the out1.asm line of the one executed
+  uint32_t executedLine; // the out1.asm line of the last instruction run to this stop; 0: none
   uint64_t instructions; // executed since the start
 };
 
