@@ -96,6 +96,7 @@ uint32_t TargetLine;
 bool FirstOfRun; // the instruction a run starts with never stops it
 bool Refused;
 EngineStopReason RefusedFor;
+uint16_t LetGo;                    // the last instruction the listener let run
 int32_t Current = -1;              // the statement running
 std::vector<uint64_t> LastEntered; // by statement: the instruction count when last entered
 std::vector<bool> Breakpoints;     // by source line
@@ -443,7 +444,11 @@ bool WaitsForInput(uint16_t ip) {
 }
 
 bool Listen(void *, uint16_t ip) {
-  if (ip >= UnitAt.size()) return FirstOfRun = false, true;
+  if (ip >= UnitAt.size()) {
+    FirstOfRun = false;
+    LetGo = ip;
+    return true;
+  }
   int32_t s = UnitAt[ip];
   if (s >= 0 && (s != Current || ip == Entry[static_cast<size_t>(s)])) {
     if (!FirstOfRun && StopsAt(s)) return Refused = true, false;
@@ -455,6 +460,7 @@ bool Listen(void *, uint16_t ip) {
     return Refused = true, false;
   }
   FirstOfRun = false;
+  LetGo = ip;
   return true;
 }
 
@@ -479,9 +485,9 @@ EngineStop MakeStop(EngineStopReason reason, Status status, int32_t finished, bo
   stop.statement = next >= 0 ? next : Current;
   stop.atStatement = next >= 0 && (next != Current || cpu.ip == Entry[static_cast<size_t>(next)]);
   stop.finished = finished;
-  if (ran && LastInstruction() < LineAt.size()) {
-    stop.executedLine = LineAt[LastInstruction()];
-    stop.executedIp = LastInstruction();
+  if (ran && LetGo < LineAt.size()) {
+    stop.executedLine = LineAt[LetGo];
+    stop.executedIp = LetGo;
   }
   stop.instructions = InstructionCount();
   BeforeCpu = NowCpu;
@@ -639,18 +645,20 @@ EngineStop EngineRunToLine(uint32_t line) {
 
 EngineStop EngineFinish() {
   if (Over()) return Last;
-  uint64_t count = InstructionCount();
   uint64_t left = Budget > InstructionCount() ? Budget - InstructionCount() : 0;
   Status status = Status::Running;
   if (left > kWatched) status = Run(left - kWatched);
+  bool watched = false;
   if (status == Status::Running) {
     RunMode = Mode::Watch;
     FirstOfRun = true;
     Refused = false;
-    status = Run(Budget > InstructionCount() ? Budget - InstructionCount() : 0, &kListener);
+    uint64_t count = InstructionCount();
+    status = Run(Budget - count, &kListener);
+    watched = InstructionCount() > count;
   }
   return MakeStop(status == Status::Running ? EngineStopReason::Budget : EngineStopReason::Ended,
-                  status, Current, InstructionCount() > count);
+                  status, Current, watched);
 }
 
 bool EngineSetBreakpoint(uint32_t line, bool on) {
@@ -718,7 +726,7 @@ EngineSite EngineStopSite() {
   EngineSite site{-1, -1, {}};
   uint16_t ip = NowCpu.ip;
   bool atInstruction = NowCpu.sregs[kCS] == kLoadSegment && ip < LineAt.size() && LineAt[ip];
-  if (!atInstruction) ip = LastInstruction();
+  if (!atInstruction) ip = LastTransfer();
   if (ip >= LineAt.size() || LineAt[ip] == 0) return site;
   const EngineRange &r = Ranges[static_cast<size_t>(RangeOfLine[LineAt[ip]])];
   site.construct = r.construct;

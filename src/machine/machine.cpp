@@ -33,7 +33,7 @@ uint16_t StartSP;
 Status Stopped = Status::Running;
 std::string Message;
 uint64_t Executed;
-uint16_t Last;       // the offset of the last instruction executed
+uint16_t Transfer;   // the offset of the last jump, call, return or loop executed
 std::string Pending; // the rest of the input line a read did not take
 
 // The protected program: code in [CodeStart, CodeStart + CodeSize), the image's data after it.
@@ -657,20 +657,25 @@ void Execute(const Decoded &d) {
     if (Flags & kTF) Stop(Status::Fault, "CPU fault: single-step trap after " + Here());
     break;
   case Op::Jmp:
+    Transfer = IP;
     next = d.dst.value;
     break;
   case Op::Jcc:
+    Transfer = IP;
     if (Condition(d.condition)) next = d.dst.value;
     break;
   case Op::Loop:
+    Transfer = IP;
     R[kCX]--;
     if (R[kCX]) next = d.dst.value;
     break;
   case Op::Call:
+    Transfer = IP;
     Push(next);
     next = d.dst.value;
     break;
   case Op::Ret:
+    Transfer = IP;
     next = static_cast<uint16_t>(Pop());
     break;
   case Op::Int:
@@ -719,7 +724,6 @@ Decoded Scratch;
 
 template <bool kListen> Status Loop(uint64_t count, const MachineListener *listener) {
   uint64_t end = count > UINT64_MAX - Executed ? UINT64_MAX : Executed + count;
-  uint16_t last = Last; // a local, kept in a register, stored once at the end
   while (Stopped == Status::Running && Executed < end) {
     uint32_t linear = (static_cast<uint32_t>(S[kCS]) << 4) + IP;
     const Decoded *d;
@@ -739,11 +743,9 @@ template <bool kListen> Status Loop(uint64_t count, const MachineListener *liste
     if constexpr (kListen) {
       if (!listener->instruction(listener->context, IP)) break;
     }
-    last = IP;
     Executed++;
     Execute(*d);
   }
-  Last = last;
   return Stopped;
 }
 
@@ -758,7 +760,7 @@ void Reset(MachineIo io) {
   Stopped = Status::Running;
   Message.clear();
   Executed = 0;
-  Last = 0;
+  Transfer = 0;
   Pending.clear();
   CodeStart = CodeSize = DataStart = DataSize = 0;
   Protected = false;
@@ -798,7 +800,7 @@ void LoadProgram(const ProgramImage &image, MachineIo io, bool checkStack) {
   Protected = true;
   Cache.assign(CodeSize, Decoded{});
   S[kCS] = kLoadSegment;
-  IP = Last = image.entry;
+  IP = Transfer = image.entry;
   S[kSS] = static_cast<uint16_t>(kLoadSegment + paragraph);
   R[kSP] = StartSP = image.StackPointer();
   S[kDS] = S[kES] = kPspSegment;
@@ -817,8 +819,8 @@ uint64_t InstructionCount() {
   return Executed;
 }
 
-uint16_t LastInstruction() {
-  return Last;
+uint16_t LastTransfer() {
+  return Transfer;
 }
 
 bool InputPending() {
