@@ -17,15 +17,8 @@ import sys
 import tempfile
 import time
 
-PROGRAM = """PROGRAM BRANCH;
-VAR A, B : INTEGER;
-BEGIN
-  READ(A);
-  IF A > 2 THEN B := 1 ELSE B := 2;
-  IF A > 5 THEN B := B + 10 ELSE B := B + 20;
-  WRITE(B);
-END.
-"""
+# The program of the transcripts with an IF that takes both branches.
+PROGRAM = os.path.join(os.path.dirname(os.path.abspath(__file__)), "programs", "branch.pas")
 YELLOW = "\x1b[33m"
 
 
@@ -72,8 +65,7 @@ def main():
         return 1
     tmux = Tmux()
     with tempfile.TemporaryDirectory(prefix="views-tmux-") as work:
-        with open(os.path.join(work, "branch.pas"), "w") as f:
-            f.write(PROGRAM)
+        shutil.copy(PROGRAM, work)
         done = os.path.join(work, "done")
         command = (f"cd '{work}' && '{args.runner}' --compiler '{args.compiler}' --step branch.pas;"
                    f" echo $? > '{done}'; sleep 60")
