@@ -60,6 +60,7 @@ def main():
     ap.add_argument("--runner", required=True)
     ap.add_argument("--compiler", required=True)
     args = ap.parse_args()
+    args.runner, args.compiler = os.path.abspath(args.runner), os.path.abspath(args.compiler)
     if not shutil.which("tmux"):
         print("the stepper's test needs tmux (Debian package tmux; scripts/install-deps installs it)")
         return 1
