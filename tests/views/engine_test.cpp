@@ -319,6 +319,22 @@ TEST(Engine, NamesWhereTheProgramStopped) {
   EXPECT_EQ(SiteText(), "in line 6: A := A / B (assignment)");
 }
 
+TEST(Engine, NamesTheInstructionThatWentOutsideTheCode) {
+  // An out1.asm edited line for line: the assignment returns to F000h, outside the code.
+  Compiled c = Compile("PROGRAM P;\nVAR A : INTEGER;\nBEGIN\n  A := 7;\n  WRITE(A);\nEND.\n");
+  const std::string from = "MOV     AX, 7\r\n      push    AX\r\n      pop     AX";
+  size_t at = c.asmText.find(from);
+  ASSERT_NE(at, std::string::npos) << c.asmText;
+  c.asmText.replace(at, from.size(), "MOV     AX, 0F000h\r\n      push    AX\r\n      ret");
+  AsmError refused;
+  ASSERT_TRUE(Assemble(c.asmText, c.image, refused)) << refused.message;
+  Load(c);
+  EngineStart(Collecting(), false, 100000);
+  EXPECT_EQ(EngineFinish().status, Status::Fault);
+  EXPECT_NE(StopMessage().find("outside the program's code"), std::string::npos) << StopMessage();
+  EXPECT_EQ(SiteText(), "in line 4: A := 7 (assignment)");
+}
+
 // --- The texts of the views ----------------------------------------------------------------
 
 TEST(Describe, ShowsAStringAsAPascalText) {
