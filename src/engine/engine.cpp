@@ -726,7 +726,7 @@ EngineSite EngineStopSite() {
   EngineSite site{-1, -1, {}};
   uint16_t ip = NowCpu.ip;
   bool atInstruction = NowCpu.sregs[kCS] == kLoadSegment && ip < LineAt.size() && LineAt[ip];
-  if (!atInstruction) ip = LastTransfer();
+  if (!atInstruction) ip = LastReturn();
   if (ip >= LineAt.size() || LineAt[ip] == 0) return site;
   const EngineRange &r = Ranges[static_cast<size_t>(RangeOfLine[LineAt[ip]])];
   site.construct = r.construct;

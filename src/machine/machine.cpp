@@ -33,7 +33,7 @@ uint16_t StartSP;
 Status Stopped = Status::Running;
 std::string Message;
 uint64_t Executed;
-uint16_t Transfer;   // the offset of the last jump, call, return or loop executed
+uint16_t Return;     // the offset of the last ret executed
 std::string Pending; // the rest of the input line a read did not take
 
 // The protected program: code in [CodeStart, CodeStart + CodeSize), the image's data after it.
@@ -657,25 +657,21 @@ void Execute(const Decoded &d) {
     if (Flags & kTF) Stop(Status::Fault, "CPU fault: single-step trap after " + Here());
     break;
   case Op::Jmp:
-    Transfer = IP;
     next = d.dst.value;
     break;
   case Op::Jcc:
-    Transfer = IP;
     if (Condition(d.condition)) next = d.dst.value;
     break;
   case Op::Loop:
-    Transfer = IP;
     R[kCX]--;
     if (R[kCX]) next = d.dst.value;
     break;
   case Op::Call:
-    Transfer = IP;
     Push(next);
     next = d.dst.value;
     break;
   case Op::Ret:
-    Transfer = IP;
+    Return = IP;
     next = static_cast<uint16_t>(Pop());
     break;
   case Op::Int:
@@ -760,7 +756,7 @@ void Reset(MachineIo io) {
   Stopped = Status::Running;
   Message.clear();
   Executed = 0;
-  Transfer = 0;
+  Return = 0;
   Pending.clear();
   CodeStart = CodeSize = DataStart = DataSize = 0;
   Protected = false;
@@ -800,7 +796,7 @@ void LoadProgram(const ProgramImage &image, MachineIo io, bool checkStack) {
   Protected = true;
   Cache.assign(CodeSize, Decoded{});
   S[kCS] = kLoadSegment;
-  IP = Transfer = image.entry;
+  IP = Return = image.entry;
   S[kSS] = static_cast<uint16_t>(kLoadSegment + paragraph);
   R[kSP] = StartSP = image.StackPointer();
   S[kDS] = S[kES] = kPspSegment;
@@ -819,8 +815,8 @@ uint64_t InstructionCount() {
   return Executed;
 }
 
-uint16_t LastTransfer() {
-  return Transfer;
+uint16_t LastReturn() {
+  return Return;
 }
 
 bool InputPending() {

@@ -83,9 +83,9 @@ Status Run(uint64_t count, const MachineListener *listener = nullptr);
 // Why the program stopped, for the runner's message; empty after a normal end.
 const std::string &StopMessage();
 uint64_t InstructionCount();
-// The offset in the code of the last jump, call, return or loop executed (the entry before any):
-// after execution outside the code, the one that went there.
-uint16_t LastTransfer();
+// The offset in the code of the last ret executed (the entry before any). Jumps and calls reach
+// only the labels of the code, so after execution outside it, this is the return that went there.
+uint16_t LastReturn();
 // Whether a read would find the rest of an input line it has already taken.
 bool InputPending();
 
