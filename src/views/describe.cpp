@@ -12,6 +12,11 @@ std::string RightAligned(uint32_t n, size_t width) {
   return std::string(text.size() < width ? width - text.size() : 0, ' ') + text;
 }
 
+void AddTo(std::string &list, std::string_view item, std::string_view separator) {
+  if (!list.empty()) list += separator;
+  list += item;
+}
+
 void PadTo(std::string &text, size_t column) {
   text.append(text.size() + 2 <= column ? column - text.size() : 2, ' ');
 }
@@ -54,8 +59,7 @@ std::string ChangesText() {
   std::string out;
   for (size_t i = 0; i < EngineVariableCount(); i++) {
     if (!EngineVariableValue(i).changed) continue;
-    if (!out.empty()) out += ", ";
-    out += std::string(EngineVariableAt(i).name) + " = " + ValueText(i);
+    AddTo(out, std::string(EngineVariableAt(i).name) + " = " + ValueText(i), ", ");
   }
   return out;
 }

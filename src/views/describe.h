@@ -14,6 +14,8 @@
 std::string Shorten(std::string_view text, size_t max);
 // `n` in decimal, right-aligned in `width`; a word in hex, four digits.
 std::string RightAligned(uint32_t n, size_t width);
+// `item` added to a list, after `separator` unless it is the first.
+void AddTo(std::string &list, std::string_view item, std::string_view separator = " ");
 // `text` filled with blanks to `column`, or two blanks after it when it is as long already.
 void PadTo(std::string &text, size_t column);
 std::string Hex4(uint16_t value);

@@ -30,8 +30,7 @@ template <typename Take> std::string Spans(Take take, uint32_t &count) {
   count = 0;
   auto flush = [&] {
     if (from == 0) return;
-    out += (out.empty() ? "" : ", ") + std::to_string(from) +
-           (to > from ? "-" + std::to_string(to) : "");
+    AddTo(out, std::to_string(from) + (to > from ? "-" + std::to_string(to) : ""), ", ");
   };
   for (size_t i = 0; i < EngineRangeCount(); i++) {
     const EngineRange &r = EngineRangeAt(i);

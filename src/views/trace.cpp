@@ -67,20 +67,18 @@ std::string RegisterChanges(const CpuState &before, const CpuState &now) {
   for (const auto &r : kRegisters) {
     uint16_t was = r.bit < 8 ? before.regs[r.bit] : before.sregs[r.bit - 8];
     uint16_t value = r.bit < 8 ? now.regs[r.bit] : now.sregs[r.bit - 8];
-    if (value != was) out += (out.empty() ? "" : " ") + std::string(r.name) + "=" + Hex4(value);
+    if (value != was) AddTo(out, std::string(r.name) + "=" + Hex4(value));
   }
   for (const auto &f : kFlags)
     if ((now.flags ^ before.flags) & f.bit)
-      out +=
-          (out.empty() ? "" : " ") + std::string(f.name) + "=" + ((now.flags & f.bit) ? "1" : "0");
+      AddTo(out, std::string(f.name) + ((now.flags & f.bit) ? "=1" : "=0"));
   return out;
 }
 
 std::string StackWords(size_t max) {
   size_t depth = EngineStackDepth();
   std::string out = depth > max ? "..." : "";
-  for (size_t i = depth > max ? max : depth; i-- > 0;)
-    out += (out.empty() ? "" : " ") + Hex4(EngineStackWord(i));
+  for (size_t i = depth > max ? max : depth; i-- > 0;) AddTo(out, Hex4(EngineStackWord(i)));
   return out;
 }
 
