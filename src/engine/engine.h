@@ -187,7 +187,8 @@ uint16_t EngineStackWord(size_t fromTop);
 
 struct EngineValue {
   int16_t number;        // an INTEGER's value
-  std::string_view text; // a STRING's bytes up to its "$" (CP866), or all 256 without one
+  std::string_view text; // a STRING's bytes up to its "$" (CP866), or all 256 without one;
+                         // valid until the next stop
   bool terminated;       // a STRING has its "$"
   bool changed;          // since the stop before
 };
