@@ -33,6 +33,7 @@ uint16_t StartSP;
 Status Stopped = Status::Running;
 std::string Message;
 uint64_t Executed;
+uint16_t Return;     // the offset of the last ret executed
 std::string Pending; // the rest of the input line a read did not take
 
 // The protected program: code in [CodeStart, CodeStart + CodeSize), the image's data after it.
@@ -670,6 +671,7 @@ void Execute(const Decoded &d) {
     next = d.dst.value;
     break;
   case Op::Ret:
+    Return = IP;
     next = static_cast<uint16_t>(Pop());
     break;
   case Op::Int:
@@ -734,7 +736,9 @@ template <bool kListen> Status Loop(uint64_t count, const MachineListener *liste
       Decode(IP, Scratch);
       d = &Scratch;
     }
-    if constexpr (kListen) listener->instruction(listener->context, IP);
+    if constexpr (kListen) {
+      if (!listener->instruction(listener->context, IP)) break;
+    }
     Executed++;
     Execute(*d);
   }
@@ -752,6 +756,7 @@ void Reset(MachineIo io) {
   Stopped = Status::Running;
   Message.clear();
   Executed = 0;
+  Return = 0;
   Pending.clear();
   CodeStart = CodeSize = DataStart = DataSize = 0;
   Protected = false;
@@ -791,7 +796,7 @@ void LoadProgram(const ProgramImage &image, MachineIo io, bool checkStack) {
   Protected = true;
   Cache.assign(CodeSize, Decoded{});
   S[kCS] = kLoadSegment;
-  IP = image.entry;
+  IP = Return = image.entry;
   S[kSS] = static_cast<uint16_t>(kLoadSegment + paragraph);
   R[kSP] = StartSP = image.StackPointer();
   S[kDS] = S[kES] = kPspSegment;
@@ -808,6 +813,14 @@ const std::string &StopMessage() {
 
 uint64_t InstructionCount() {
   return Executed;
+}
+
+uint16_t LastReturn() {
+  return Return;
+}
+
+bool InputPending() {
+  return !Pending.empty();
 }
 
 CpuState ReadCpu() {
