@@ -9,19 +9,13 @@
 #include "asm/assembler.h"
 #include "machine/machine.h"
 #include "os/process.h"
+#include "runner/execute.h"
 
 #ifndef PAS2ASM_VERSION
 #define PAS2ASM_VERSION "unknown"
 #endif
 
 namespace {
-constexpr int kCompileFailed = 2;
-constexpr int kRefusedLine = 3;
-constexpr int kTooLarge = 4;
-constexpr int kUsage = 64;
-constexpr int kBudget = 69;
-constexpr uint64_t kDefaultBudget = 50'000'000;
-
 const char kUsageLine[] =
     "usage: pas2asm-run [options] SOURCE   or   pas2asm-run [options] --asm FILE\n";
 
@@ -234,7 +228,7 @@ int Compile(const Options &o, Work &work, std::string &asmText) {
   WriteStream(Stream::Err, out + err, o.utf8 || WantsUnicode(Stream::Err));
   if (!o.console.empty() && !WriteWholeFile(o.console, out, error)) Say(error);
   if (code != 0 || !ReadWholeFile(work.folder + "/out1.asm", asmText, error)) {
-    Say("compilation failed (pas2asm exit code " + std::to_string(code) + ")");
+    Say(CompileFailedMessage(code));
     return kCompileFailed;
   }
   return 0;
@@ -267,16 +261,11 @@ int RunRunner(int argc, char **argv) {
   }
 
   ProgramImage image;
-  AsmError refused;
-  if (!Assemble(asmText, image, refused)) {
+  int refusal = 0;
+  if (!AssembleForRun(asmText, asmName, o.asmFile.empty(), image, refusal, error)) {
     Keep(o, asmText, "");
-    if (refused.line == 0) {
-      Say(refused.message);
-      return kTooLarge;
-    }
-    Say(asmName + ":" + std::to_string(refused.line) + ": " + refused.message +
-        (refused.text.empty() ? "" : ": " + refused.text));
-    return o.asmFile.empty() ? kRefusedLine : kUsage;
+    Say(error);
+    return refusal;
   }
   std::string exe = ExeFile(image);
   Keep(o, asmText, exe);
@@ -291,20 +280,8 @@ int RunRunner(int argc, char **argv) {
   bool flushed = Flush(console);
   if (input != stdin) std::fclose(input);
   if (o.count) Say(std::to_string(InstructionCount()) + " instructions executed");
-  if (status == Status::Running) {
-    Say("instruction budget of " + std::to_string(o.budget) + " used up (at " +
-        [] {
-          char text[8];
-          std::snprintf(text, sizeof text, "%04X", ReadCpu().ip);
-          return std::string(text);
-        }() +
-        "h): the program hangs");
-    return kBudget;
-  }
-  if (!flushed && status == Status::Ended) {
-    Say("cannot write the program's output");
-    return static_cast<int>(Status::CannotWrite);
-  }
-  if (!StopMessage().empty()) Say(StopMessage());
-  return static_cast<int>(status);
+  std::string said;
+  int code = RunVerdict(status, o.budget, flushed, said);
+  if (!said.empty()) Say(said);
+  return code;
 }
