@@ -33,6 +33,7 @@ uint16_t StartSP;
 Status Stopped = Status::Running;
 std::string Message;
 uint64_t Executed;
+uint16_t Last;       // the offset of the last instruction executed
 std::string Pending; // the rest of the input line a read did not take
 
 // The protected program: code in [CodeStart, CodeStart + CodeSize), the image's data after it.
@@ -718,6 +719,7 @@ Decoded Scratch;
 
 template <bool kListen> Status Loop(uint64_t count, const MachineListener *listener) {
   uint64_t end = count > UINT64_MAX - Executed ? UINT64_MAX : Executed + count;
+  uint16_t last = Last; // a local, kept in a register, stored once at the end
   while (Stopped == Status::Running && Executed < end) {
     uint32_t linear = (static_cast<uint32_t>(S[kCS]) << 4) + IP;
     const Decoded *d;
@@ -734,10 +736,14 @@ template <bool kListen> Status Loop(uint64_t count, const MachineListener *liste
       Decode(IP, Scratch);
       d = &Scratch;
     }
-    if constexpr (kListen) listener->instruction(listener->context, IP);
+    if constexpr (kListen) {
+      if (!listener->instruction(listener->context, IP)) break;
+    }
+    last = IP;
     Executed++;
     Execute(*d);
   }
+  Last = last;
   return Stopped;
 }
 
@@ -752,6 +758,7 @@ void Reset(MachineIo io) {
   Stopped = Status::Running;
   Message.clear();
   Executed = 0;
+  Last = 0;
   Pending.clear();
   CodeStart = CodeSize = DataStart = DataSize = 0;
   Protected = false;
@@ -791,7 +798,7 @@ void LoadProgram(const ProgramImage &image, MachineIo io, bool checkStack) {
   Protected = true;
   Cache.assign(CodeSize, Decoded{});
   S[kCS] = kLoadSegment;
-  IP = image.entry;
+  IP = Last = image.entry;
   S[kSS] = static_cast<uint16_t>(kLoadSegment + paragraph);
   R[kSP] = StartSP = image.StackPointer();
   S[kDS] = S[kES] = kPspSegment;
@@ -808,6 +815,14 @@ const std::string &StopMessage() {
 
 uint64_t InstructionCount() {
   return Executed;
+}
+
+uint16_t LastInstruction() {
+  return Last;
+}
+
+bool InputPending() {
+  return !Pending.empty();
 }
 
 CpuState ReadCpu() {

@@ -46,10 +46,11 @@ struct MachineIo {
   bool (*write)(void *context, std::string_view bytes) = nullptr;
 };
 
-// Told of every instruction just before it executes, with its offset in the code segment.
+// Told of every instruction just before it executes, with its offset in the code segment; false
+// stops the run before it (not executed, not counted), true lets it go on.
 struct MachineListener {
   void *context = nullptr;
-  void (*instruction)(void *context, uint16_t ip) = nullptr;
+  bool (*instruction)(void *context, uint16_t ip) = nullptr;
 };
 
 // How a run ended, as the runner's exit code.
@@ -76,11 +77,17 @@ void LoadProgram(const ProgramImage &image, MachineIo io, bool checkStack);
 void LoadBlank(MachineIo io);
 
 // Executes up to `count` instructions (a repeated string move counts once per byte moved and once
-// more at its end). Returns Running when they are done and the program has not stopped.
+// more at its end). Returns Running when they are done, or the listener stopped the run, and the
+// program has not stopped.
 Status Run(uint64_t count, const MachineListener *listener = nullptr);
 // Why the program stopped, for the runner's message; empty after a normal end.
 const std::string &StopMessage();
 uint64_t InstructionCount();
+// The offset in the code of the last instruction executed (or begun, when it faulted); the entry
+// before the first. After execution outside the code, the one that went there.
+uint16_t LastInstruction();
+// Whether a read would find the rest of an input line it has already taken.
+bool InputPending();
 
 CpuState ReadCpu();
 void SetCpu(const CpuState &cpu); // the flags as POPF would set them

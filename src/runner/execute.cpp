@@ -1,6 +1,6 @@
 #include "runner/execute.h"
 
-#include <cstdio>
+#include "views/describe.h"
 
 std::string CompileFailedMessage(int exitCode) {
   return "compilation failed (pas2asm exit code " + std::to_string(exitCode) + ")";
@@ -21,12 +21,11 @@ bool AssembleForRun(std::string_view text, std::string_view name, bool compiled,
   return false;
 }
 
-int RunVerdict(Status status, uint64_t budget, bool written, std::string &message) {
+int RunVerdict(Status status, uint64_t budget, bool written, bool mapped, std::string &message) {
   if (status == Status::Running) {
-    char ip[8];
-    std::snprintf(ip, sizeof ip, "%04X", ReadCpu().ip);
-    message = "instruction budget of " + std::to_string(budget) + " used up (at " + ip +
-              "h): the program hangs";
+    std::string loop = mapped ? HangingLoopText() : "";
+    message = "instruction budget of " + std::to_string(budget) + " used up (at " +
+              Hex4(ReadCpu().ip) + "h): the program hangs" + (loop.empty() ? "" : " " + loop);
     return kBudget;
   }
   if (!written && status == Status::Ended) {
@@ -34,5 +33,8 @@ int RunVerdict(Status status, uint64_t budget, bool written, std::string &messag
     return static_cast<int>(Status::CannotWrite);
   }
   message = StopMessage();
+  bool named = status == Status::Fault || status == Status::ImageWrite || status == Status::Service;
+  std::string site = mapped && named && !message.empty() ? SiteText() : "";
+  if (!site.empty()) message += ", " + site;
   return static_cast<int>(status);
 }

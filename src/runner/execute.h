@@ -26,7 +26,8 @@ std::string CompileFailedMessage(int exitCode);
 bool AssembleForRun(std::string_view text, std::string_view name, bool compiled,
                     ProgramImage &image, int &exitCode, std::string &message);
 
-// The exit code of a run that Run(budget) ended with `status`; `written` says whether all of the
-// program's output could be written. `message` gets the runner's words on the end (empty after a
-// normal end).
-int RunVerdict(Status status, uint64_t budget, bool written, std::string &message);
+// The exit code of a run that ended with `status` (Running: the budget is used up); `written` says
+// whether all of the program's output could be written. `message` gets the runner's words on the
+// end (empty after a normal end); with `mapped`, the engine ran the program and the words name
+// where in the source it faulted or which loop it hung in.
+int RunVerdict(Status status, uint64_t budget, bool written, bool mapped, std::string &message);

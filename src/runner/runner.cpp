@@ -7,15 +7,23 @@
 #include <vector>
 
 #include "asm/assembler.h"
+#include "engine/engine.h"
 #include "machine/machine.h"
 #include "os/process.h"
+#include "os/terminal.h"
 #include "runner/execute.h"
+#include "views/describe.h"
+#include "views/listing.h"
+#include "views/stepper.h"
+#include "views/trace.h"
 
 #ifndef PAS2ASM_VERSION
 #define PAS2ASM_VERSION "unknown"
 #endif
 
 namespace {
+constexpr uint64_t kDefaultTraceLimit = 10'000;
+
 const char kUsageLine[] =
     "usage: pas2asm-run [options] SOURCE   or   pas2asm-run [options] --asm FILE\n";
 
@@ -40,10 +48,26 @@ const char kHelp[] =
     "  --count          say how many instructions the program executed\n"
     "  --help, --version\n"
     "\n"
+    "seeing the program run (SOURCE only):\n"
+    "  --listing        show the source, each statement with the lines of out1.asm it produced;\n"
+    "                   the frame and the runtime folded (--listing-all shows them); no run\n"
+    "  --trace          run, and write a line for each statement executed: its line, its text,\n"
+    "                   the variables it changed\n"
+    "  --trace=asm      the same for each instruction: its out1.asm line, the registers and\n"
+    "                   flags it changed, the stack\n"
+    "  --trace-file FILE  the trace into FILE instead of standard error\n"
+    "  --trace-limit N  end the trace after N lines, the program running on (default 10000;\n"
+    "                   0: no limit)\n"
+    "  --step           step the program: n or F8 next statement, s or F7 next instruction,\n"
+    "                   c or F9 continue, b N breakpoint at line N, g N run to line N, q quit;\n"
+    "                   without a terminal the commands are lines of standard input, and a\n"
+    "                   READ takes the line after the command\n"
+    "\n"
     "exit codes:\n"
     "  0   the program ended normally\n"
     "  2   the compiler made no out1.asm (its messages are on standard error)\n"
-    "  3   out1.asm holds a line the assembler does not know (a compiler fault)\n"
+    "  3   out1.asm holds a line the assembler does not know, or its source map does not fit\n"
+    "      it (a compiler fault)\n"
     "  4   the code or DGROUP (data and stack) passes 64 KiB\n"
     "  64  usage error, or a line of an --asm file outside the subset the compiler writes\n"
     "  65  the program ended with a return code other than 0\n"
@@ -57,10 +81,14 @@ const char kHelp[] =
     "\n"
     "The learner's guide: docs/guide.md in the sources, installed as share/doc/pas2asm/guide.md.\n";
 
+enum class TraceKind { None, Statements, Instructions };
+
 struct Options {
-  std::string source, asmFile, input, exe, compiler, keep, console;
-  uint64_t budget = kDefaultBudget;
+  std::string source, asmFile, input, exe, compiler, keep, console, traceFile;
+  uint64_t budget = kDefaultBudget, traceLimit = kDefaultTraceLimit;
   bool checkStack = false, utf8 = false, count = false;
+  bool listing = false, listingAll = false, step = false;
+  TraceKind trace = TraceKind::None;
 };
 
 void Say(const std::string &text) {
@@ -98,6 +126,24 @@ std::optional<int> Parse(int argc, char **argv, Options &o) {
       o.count = true;
       continue;
     }
+    if (arg == "--listing" || arg == "--listing-all") {
+      o.listing = true;
+      o.listingAll = arg == "--listing-all";
+      continue;
+    }
+    if (arg == "--step") {
+      o.step = true;
+      continue;
+    }
+    if (arg == "--trace" || arg == "--trace=statements") {
+      o.trace = TraceKind::Statements;
+      continue;
+    }
+    if (arg == "--trace=asm") {
+      o.trace = TraceKind::Instructions;
+      continue;
+    }
+    if (arg.rfind("--trace=", 0) == 0) return Usage("--trace takes asm or statements: " + arg);
     if (arg == "--") {
       for (i++; i < argc; i++) free.push_back(argv[i]);
       break;
@@ -110,25 +156,28 @@ std::optional<int> Parse(int argc, char **argv, Options &o) {
         name = arg.substr(0, eq);
         value = arg.substr(eq + 1);
       }
-      std::string *target = name == "--input"      ? &o.input
-                            : name == "--asm"      ? &o.asmFile
-                            : name == "--exe"      ? &o.exe
-                            : name == "--compiler" ? &o.compiler
-                            : name == "--keep"     ? &o.keep
-                            : name == "--console"  ? &o.console
+      std::string *target = name == "--input"        ? &o.input
+                            : name == "--asm"        ? &o.asmFile
+                            : name == "--exe"        ? &o.exe
+                            : name == "--compiler"   ? &o.compiler
+                            : name == "--keep"       ? &o.keep
+                            : name == "--console"    ? &o.console
+                            : name == "--trace-file" ? &o.traceFile
+                                                     : nullptr;
+      uint64_t *number = name == "--budget"        ? &o.budget
+                         : name == "--trace-limit" ? &o.traceLimit
                                                    : nullptr;
-      bool budget = name == "--budget";
-      if (!target && !budget) return Usage("unknown option " + name);
+      if (!target && !number) return Usage("unknown option " + name);
       if (!inline_) {
         if (i + 1 >= argc) return Usage(name + " needs a value");
         value = argv[++i];
       }
-      if (budget) {
+      if (number) {
         char *end = nullptr;
         unsigned long long n = std::strtoull(value.c_str(), &end, 10);
         if (value.empty() || *end || value[0] == '-')
-          return Usage("--budget takes a number: " + value);
-        o.budget = n;
+          return Usage(name + " takes a number: " + value);
+        *number = n;
       } else {
         *target = value;
       }
@@ -141,6 +190,13 @@ std::optional<int> Parse(int argc, char **argv, Options &o) {
   if (o.asmFile.empty() && free.size() != 1)
     return Usage(free.empty() ? "SOURCE is missing" : "one SOURCE only");
   if (!free.empty()) o.source = free[0];
+  int views = o.listing + o.step + (o.trace != TraceKind::None);
+  if (views > 1) return Usage("one of --listing, --trace and --step at a time");
+  if (views && !o.asmFile.empty())
+    return Usage("--listing, --trace and --step need SOURCE: the map of its statements comes "
+                 "from compiling it");
+  if (o.trace == TraceKind::None && (!o.traceFile.empty() || o.traceLimit != kDefaultTraceLimit))
+    return Usage("--trace-file and --trace-limit go with --trace");
   return std::nullopt;
 }
 
@@ -168,11 +224,14 @@ struct Console {
   std::FILE *input;
   bool unicode;       // standard output shows CP866 converted
   std::string buffer; // output not yet written, at most kFlushAt bytes
+  char last = '\n';   // the last byte written
 };
 constexpr size_t kFlushAt = 64 * 1024;
 
 bool Flush(Console &c) {
+  if (c.buffer.empty()) return true;
   bool ok = WriteStream(Stream::Out, c.buffer, c.unicode);
+  c.last = c.buffer.back();
   c.buffer.clear();
   return ok;
 }
@@ -207,8 +266,9 @@ void Keep(const Options &o, const std::string &asmText, const std::string &exe) 
     Say("--keep: " + error);
 }
 
-// Runs the compiler in a folder of its own; its console goes to standard error.
-int Compile(const Options &o, Work &work, std::string &asmText) {
+// Runs the compiler in a folder of its own, with the source map beside out1.asm; its console
+// goes to standard error. `map` stays empty when the compiler wrote none.
+int Compile(const Options &o, Work &work, std::string &asmText, std::string &map) {
   std::string error;
   work.folder = MakeTemporaryFolder(error);
   if (work.folder.empty()) {
@@ -217,8 +277,8 @@ int Compile(const Options &o, Work &work, std::string &asmText) {
   }
   std::string compiler = FindCompiler(o.compiler);
   int code = 0;
-  if (!RunInFolder(compiler, {AbsolutePath(o.source)}, work.folder, "console.out", "console.err",
-                   code, error)) {
+  if (!RunInFolder(compiler, {"--map", "map.json", AbsolutePath(o.source)}, work.folder,
+                   "console.out", "console.err", code, error)) {
     Say("cannot run the compiler " + compiler + ": " + error);
     return kCompileFailed;
   }
@@ -231,7 +291,54 @@ int Compile(const Options &o, Work &work, std::string &asmText) {
     Say(CompileFailedMessage(code));
     return kCompileFailed;
   }
+  if (!ReadWholeFile(work.folder + "/map.json", map, ignored)) map.clear();
   return 0;
+}
+
+// --- The trace's stream --------------------------------------------------------------------
+
+struct TraceOut {
+  Console *console;
+  std::FILE *file; // null: standard error
+  bool unicode;
+  bool oneTerminal; // standard output and error show on a terminal together
+};
+
+// On standard error the program's output before a trace line is written first, so that a
+// terminal shows the two in the order they happened, and a trace line begins a line of its own.
+bool WriteTrace(void *context, std::string_view line) {
+  TraceOut &t = *static_cast<TraceOut *>(context);
+  if (t.file) return std::fwrite(line.data(), 1, line.size(), t.file) == line.size();
+  Flush(*t.console);
+  if (t.oneTerminal && t.console->last != '\n') {
+    t.console->last = '\n';
+    if (!WriteStream(Stream::Err, "\n", false)) return false;
+  }
+  return WriteStream(Stream::Err, line, t.unicode);
+}
+
+bool ReadCommand(void *, std::string &line) {
+  if (!ReadLine(stdin, line)) return false;
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  return true;
+}
+
+bool WriteStepText(void *, std::string_view text) {
+  return WriteStream(Stream::Out, text, WantsUnicode(Stream::Out));
+}
+
+// What the stepper does and how it ends: on the screen when both ends are a terminal.
+EngineStop Step(const Options &o, Console &console) {
+  StepOptions options;
+  options.checkStack = o.checkStack;
+  options.budget = o.budget;
+  if (!o.input.empty()) options.input = {&console, ReadInput, nullptr};
+  if (InputIsTerminal() && IsTerminal(Stream::Out)) {
+    bool started = false;
+    EngineStop stop = StepScreen(options, WantsUnicode(Stream::Out), started);
+    if (started) return stop;
+  }
+  return StepScript(options, {nullptr, ReadCommand, WriteStepText});
 }
 } // namespace
 
@@ -249,10 +356,11 @@ int RunRunner(int argc, char **argv) {
     }
   }
   Work work;
-  std::string asmText, error;
+  std::string asmText, map, source, error;
   std::string asmName = "out1.asm";
   if (o.asmFile.empty()) {
-    if (int code = Compile(o, work, asmText)) return code;
+    if (int code = Compile(o, work, asmText, map)) return code;
+    if (!ReadWholeFile(o.source, source, error)) map.clear();
   } else if (!ReadWholeFile(o.asmFile, asmText, error)) {
     Say(error);
     return kUsage;
@@ -274,14 +382,61 @@ int RunRunner(int argc, char **argv) {
     return kUsage;
   }
 
+  // The map names the source in the messages; the views cannot do without it.
+  bool views = o.listing || o.step || o.trace != TraceKind::None;
+  bool mapped = false;
+  if (o.asmFile.empty()) {
+    if (map.empty())
+      error = "the compiler wrote none";
+    else
+      mapped = EngineLoad(source, map, image, error);
+    if (!mapped) {
+      Say("the source map of out1.asm cannot be used: " + error);
+      if (views) return kRefusedLine;
+    }
+  }
+  if (o.listing) {
+    bool ok = WriteStream(Stream::Out, ListingText(o.listingAll, WantsColours(Stream::Out)),
+                          WantsUnicode(Stream::Out));
+    return ok ? 0 : static_cast<int>(Status::CannotWrite);
+  }
+
   Console console{input, WantsUnicode(Stream::Out), {}};
-  LoadProgram(image, {&console, ReadInput, WriteOutput}, o.checkStack);
-  Status status = Run(o.budget);
+  MachineIo io{&console, ReadInput, WriteOutput};
+  Status status;
+  bool quit = false;
+  if (o.step) {
+    EngineStop stop = Step(o, console);
+    quit = stop.reason != EngineStopReason::Ended && stop.reason != EngineStopReason::Budget;
+    status = stop.reason == EngineStopReason::Budget ? Status::Running : stop.status;
+  } else if (o.trace != TraceKind::None) {
+    std::FILE *file = nullptr;
+    if (!o.traceFile.empty() && !(file = std::fopen(o.traceFile.c_str(), "wb"))) {
+      Say(o.traceFile + ": cannot open the file");
+      return kUsage;
+    }
+    TraceOut out{&console, file, WantsUnicode(Stream::Err),
+                 IsTerminal(Stream::Out) && IsTerminal(Stream::Err)};
+    EngineStart(io, o.checkStack, o.budget);
+    bool failed = false;
+    status =
+        Trace(o.trace == TraceKind::Instructions, o.traceLimit, {&out, WriteTrace}, failed).status;
+    if (file && std::fclose(file) != 0) failed = true;
+    if (failed)
+      Say((o.traceFile.empty() ? "standard error" : o.traceFile) + ": cannot write the trace");
+  } else if (mapped) {
+    EngineStart(io, o.checkStack, o.budget);
+    status = EngineFinish().status;
+  } else {
+    LoadProgram(image, io, o.checkStack);
+    status = Run(o.budget);
+  }
   bool flushed = Flush(console);
   if (input != stdin) std::fclose(input);
+  if (quit) return 0;
   if (o.count) Say(std::to_string(InstructionCount()) + " instructions executed");
   std::string said;
-  int code = RunVerdict(status, o.budget, flushed, said);
+  int code = RunVerdict(status, o.budget, flushed, mapped, said);
   if (!said.empty()) Say(said);
   return code;
 }

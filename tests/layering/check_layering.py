@@ -6,8 +6,11 @@
 
 The modules stand on each other: os at the bottom; lex and kod on os alone; sinreset on lex; sin on
 lex and kod; driver on top, included by nothing. Beside the compiler, on the same os: asm (the
-assembler of out1.asm), machine on asm, and runner (pas2asm-run) on both, included by nothing; the
-compiler's modules include none of these three. The module graph that the includes make must
+assembler of out1.asm), machine on asm, engine (statements, variables and stops on the map of
+out1.asm) on both and on nothing else, views (the listing, the trace, the stepper) on the engine
+and os, runner (pas2asm-run) on all of them, and play (the playground's machine) on all of them
+with the runner's words; only play includes runner, nothing includes play; the compiler's
+modules include none of these. The module graph that the includes make must
 also be free of cycles, so that no two files of different modules include each other.
 """
 
@@ -25,7 +28,10 @@ BELOW = {
     "driver": {"os", "lex", "kod", "sin", "sinreset"},
     "asm": {"os"},
     "machine": {"asm", "os"},
-    "runner": {"machine", "asm", "os"},
+    "engine": {"machine", "asm"},
+    "views": {"engine", "machine", "asm", "os"},
+    "runner": {"views", "engine", "machine", "asm", "os"},
+    "play": {"runner", "views", "engine", "machine", "asm", "os"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/[^"]+"', re.M)
 

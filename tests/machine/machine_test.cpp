@@ -231,6 +231,7 @@ TEST(Machine, GuardsTheProgramsImage) {
   r = Execute(Program({" v DB 0"}, {" mov ax, 200h", " push ax", " ret"}));
   EXPECT_EQ(r.status, Status::Fault);
   EXPECT_NE(r.message.find("outside the program's code"), std::string::npos) << r.message;
+  EXPECT_EQ(LastInstruction(), 7 + 3 + 1) << "mov ax, @Data; mov ds, ax; mov es, ax; mov ax; push";
 }
 
 TEST(Machine, EndsAtTheBudgetAndGoesOnWhenAskedAgain) {
@@ -259,7 +260,10 @@ TEST(Machine, TellsItsListenerOfEveryInstructionAndRunsTheSameInSteps) {
   Outcome stepped;
   LoadProgram(image, IoOf(stepped), false);
   std::vector<uint16_t> seen;
-  MachineListener listener{&seen, [](void *c, uint16_t ip) { static_cast<std::vector<uint16_t> *>(c)->push_back(ip); }};
+  MachineListener listener{&seen, [](void *c, uint16_t ip) {
+                             static_cast<std::vector<uint16_t> *>(c)->push_back(ip);
+                             return true;
+                           }};
   Status status = Status::Running;
   while (status == Status::Running) status = ::Run(2, &listener);
   EXPECT_EQ(status, Status::Ended);
@@ -271,4 +275,47 @@ TEST(Machine, TellsItsListenerOfEveryInstructionAndRunsTheSameInSteps) {
   EXPECT_EQ(seen[4], seen[6]); // inc n, once more after the loop
   EXPECT_EQ(ReadCpu().regs[kCX], 0);
 }
+
+TEST(Machine, StopsBeforeTheInstructionItsListenerRefuses) {
+  std::string text = Program({" n DW ?"}, {" mov cx, 3", "l: inc n", " loop l"});
+  ProgramImage image;
+  AsmError error;
+  ASSERT_TRUE(Assemble(text, image, error));
+  Outcome run;
+  LoadProgram(image, IoOf(run), false);
+  EXPECT_EQ(LastInstruction(), image.entry);
+  // Refuses the instruction at `at` once: the run stops with IP there, the count not raised.
+  struct Refuse {
+    uint16_t at;
+    int seen = 0;
+  } refuse{image.instructions[4].offset}; // inc n
+  MachineListener listener{&refuse, [](void *c, uint16_t ip) {
+                             Refuse &r = *static_cast<Refuse *>(c);
+                             return ip != r.at || r.seen++ > 0;
+                           }};
+  EXPECT_EQ(::Run(1000, &listener), Status::Running);
+  EXPECT_EQ(ReadCpu().ip, refuse.at);
+  EXPECT_EQ(InstructionCount(), 4u);
+  EXPECT_EQ(LastInstruction(), image.instructions[3].offset);
+  EXPECT_EQ(::Run(1000, &listener), Status::Ended);
+  EXPECT_EQ(InstructionCount(), 4u + 3 * 2 + 2); // three passes of inc and loop, the exit
+}
+
+TEST(Machine, KeepsTheRestOfALineForTheNextRead) {
+  Outcome run;
+  run.lines = {"abcdef\n"};
+  ProgramImage image;
+  AsmError error;
+  ASSERT_TRUE(Assemble(ReadLoop(2), image, error));
+  LoadProgram(image, IoOf(run), false);
+  EXPECT_FALSE(InputPending());
+  // Up to the first read's return: the line is taken and 6 of its bytes wait.
+  while (run.next == 0) ::Run(1);
+  ::Run(1);
+  EXPECT_TRUE(InputPending());
+  ::Run(100000);
+  EXPECT_FALSE(InputPending());
+  EXPECT_EQ(run.output, "ab|cd|ef|\r\n|");
+}
 } // namespace
+
