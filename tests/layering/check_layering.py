@@ -9,7 +9,8 @@ lex and kod; driver on top, included by nothing. Beside the compiler, on the sam
 assembler of out1.asm), machine on asm, engine (statements, variables and stops on the map of
 out1.asm) on both and on nothing else, views (the listing, the trace, the stepper) on the engine
 and os, runner (pas2asm-run) on all of them, and play (the playground's machine) on all of them
-with the runner's words; only play includes runner, nothing includes play; the compiler's
+with the runner's words; only play includes runner, nothing includes play; serve
+(pas2asm-play) on os alone, included by nothing; the compiler's
 modules include none of these. The module graph that the includes make must
 also be free of cycles, so that no two files of different modules include each other.
 """
@@ -32,6 +33,7 @@ BELOW = {
     "views": {"engine", "machine", "asm", "os"},
     "runner": {"views", "engine", "machine", "asm", "os"},
     "play": {"runner", "views", "engine", "machine", "asm", "os"},
+    "serve": {"os"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/[^"]+"', re.M)
 
