@@ -5,7 +5,7 @@ import { StreamLanguage, defaultHighlightStyle, syntaxHighlighting } from '@code
 import { pascal } from '@codemirror/legacy-modes/mode/pascal';
 import { EditorState, RangeSet, StateEffect, StateField } from '@codemirror/state';
 import { Decoration, EditorView, GutterMarker, drawSelection, gutter, highlightActiveLine, keymap, lineNumbers } from '@codemirror/view';
-import { api, ask, stop } from './playground.js';
+import { api, ask, loaded, stop } from './playground.js';
 
 /* global EXAMPLES */
 const $ = (id) => document.getElementById(id);
@@ -261,8 +261,8 @@ async function guarded(what, job) {
   try {
     await job();
   } catch (error) {
-    if (error.message === 'stopped') setStatus(`${what} stopped.`);
-    else setStatus(`${what} failed: ${error.message}`);
+    // Stopped: stopNow has said so already.
+    if (error.message !== 'stopped') setStatus(`${what} failed: ${error.message}`);
   } finally {
     state.busy = false;
     document.body.classList.remove('busy');
@@ -468,5 +468,7 @@ document.addEventListener('keydown', (event) => {
 });
 
 window.pas2asm = api;
+await loaded;
+await ask('compile', { source: new Uint8Array() }); // the worker started, so the first compile is quick
 document.body.classList.add('ready');
 setStatus('Ready. Ctrl+Enter compiles, Ctrl+Shift+Enter runs, F8 steps a statement, F7 an instruction, F9 continues, F2 sets a breakpoint.');

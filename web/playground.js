@@ -1,14 +1,27 @@
 // window.pas2asm: the playground driven without its buttons (docs/playground.md). Every call
 // goes to the worker and returns a promise; stop() ends the worker at once, failing the calls it
-// had, and the next call starts a fresh one.
+// had, and the next call starts a fresh one. Nothing is fetched after the page's load.
 import { decodeCp866, encodeCp866 } from './tools.js';
 
 let worker = null;
 let nextId = 1;
 const pending = new Map();
 
-function start() {
-  worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
+// Everything the playground fetches, fetched once as the page loads: the worker's script (started
+// from memory, again after each Stop) and the two modules, compiled here and handed to each worker.
+export const loaded = (async () => {
+  const at = (name) => new URL(name, import.meta.url);
+  const [script, compiler, machine] = await Promise.all([
+    fetch(at('worker.js')).then((r) => r.blob()),
+    WebAssembly.compileStreaming(fetch(at('pas2asm.wasm'))),
+    WebAssembly.compileStreaming(fetch(at('pas2asm-machine.wasm'))),
+  ]);
+  return { script: URL.createObjectURL(new Blob([script], { type: 'text/javascript' })), compiler, machine };
+})();
+
+async function start() {
+  const { script, compiler, machine } = await loaded;
+  worker = new Worker(script, { type: 'module' });
   worker.onmessage = ({ data }) => {
     const call = pending.get(data.id);
     if (!call) return;
@@ -16,10 +29,11 @@ function start() {
     if ('error' in data) call.reject(new Error(data.error));
     else call.resolve(data.result);
   };
+  worker.postMessage({ kind: 'init', compiler, machine });
 }
 
-export function ask(kind, message = {}) {
-  if (!worker) start();
+export async function ask(kind, message = {}) {
+  if (!worker) await start();
   const id = nextId++;
   return new Promise((resolve, reject) => {
     pending.set(id, { resolve, reject });

@@ -1,17 +1,14 @@
 // The playground's worker: the compiler and the machine run here, so that a program that loops
-// never holds the page. Each message { id, kind, ... } is answered by { id, result } or
+// never holds the page. It fetches nothing: the page hands it the compiled modules. Each message { id, kind, ... } is answered by { id, result } or
 // { id, error }; the page ends a run at once by ending the worker, and starts another.
 import { Machine, compile, run } from './tools.js';
 
 let compiler = null;
 let machine = null;
-const ready = (async () => {
-  const [c, m] = await Promise.all(
-    ['pas2asm.wasm', 'pas2asm-machine.wasm'].map((name) => WebAssembly.compileStreaming(fetch(new URL(name, self.location))))
-  );
-  compiler = c;
-  machine = new Machine(m);
-})();
+let ready;
+const modules = new Promise((resolve) => {
+  ready = resolve;
+});
 
 const handlers = {
   compile: ({ source }) => compile(compiler, source),
@@ -34,9 +31,16 @@ const handlers = {
   breakpoint: ({ line, on }) => ({ set: machine.breakpoint(line, on), state: machine.state() }),
 };
 
+// The first message hands over the two compiled modules.
 self.onmessage = async ({ data }) => {
+  if (data.kind === 'init') {
+    compiler = data.compiler;
+    machine = new Machine(data.machine);
+    ready();
+    return;
+  }
   try {
-    await ready;
+    await modules;
     self.postMessage({ id: data.id, result: handlers[data.kind](data) });
   } catch (error) {
     self.postMessage({ id: data.id, error: String(error?.stack ?? error) });

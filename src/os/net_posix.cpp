@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -73,14 +74,8 @@ void ServeForever(std::string (*answer)(std::string_view head)) {
       polled.push_back({c.fd, static_cast<short>(c.answered ? POLLOUT : POLLIN), 0});
     if (poll(polled.data(), polled.size(), 1000) < 0 && errno != EINTR) continue;
     time_t now = time(nullptr);
-    if (polled[0].revents & POLLIN) {
-      int fd;
-      while ((fd = accept(Listening, nullptr, nullptr)) >= 0) {
-        fcntl(fd, F_SETFL, O_NONBLOCK);
-        fcntl(fd, F_SETFD, FD_CLOEXEC);
-        connections.push_back({fd, {}, {}, 0, false, now});
-      }
-    }
+    // The connections that were polled, each with its events; those it ends are closed after.
+    std::vector<Connection> kept;
     for (size_t i = 0; i < connections.size(); ++i) {
       Connection &c = connections[i];
       short events = polled[i + 1].revents;
@@ -107,11 +102,18 @@ void ServeForever(std::string (*answer)(std::string_view head)) {
         if (c.sent == c.out.size() || (n < 0 && errno != EAGAIN && errno != EINTR)) done = true;
       }
       if (!done && now - c.since > kIdleSeconds) done = true;
-      if (done) {
+      if (done)
         close(c.fd);
-        connections.erase(connections.begin() + static_cast<long>(i));
-        polled.erase(polled.begin() + static_cast<long>(i) + 1);
-        --i;
+      else
+        kept.push_back(std::move(c));
+    }
+    connections = std::move(kept);
+    if (polled[0].revents & POLLIN) {
+      int fd;
+      while ((fd = accept(Listening, nullptr, nullptr)) >= 0) {
+        fcntl(fd, F_SETFL, O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+        connections.push_back({fd, {}, {}, 0, false, now});
       }
     }
   }
