@@ -86,7 +86,7 @@ void ServeForever(std::string (*answer)(std::string_view head)) {
         if (n > 0) {
           c.in.append(buffer, static_cast<size_t>(n));
           size_t end = c.in.find("\r\n\r\n");
-          if (end != std::string::npos) {
+          if (end != std::string::npos && end + 4 <= kMaxHead) {
             c.out = answer(std::string_view(c.in).substr(0, end + 4));
             c.answered = true;
           } else if (c.in.size() > kMaxHead) {
