@@ -95,12 +95,11 @@ constexpr struct {
   int bit; // of EngineCpu::changedRegs
   bool segment;
   uint8_t index;
-} kRegisters[] = {{"AX", kAX, false, kAX},     {"BX", kBX, false, kBX},
-                  {"CX", kCX, false, kCX},     {"DX", kDX, false, kDX},
-                  {"SI", kSI, false, kSI},     {"DI", kDI, false, kDI},
-                  {"BP", kBP, false, kBP},     {"SP", kSP, false, kSP},
-                  {"CS", 8 + kCS, true, kCS},  {"DS", 8 + kDS, true, kDS},
-                  {"ES", 8 + kES, true, kES},  {"SS", 8 + kSS, true, kSS}};
+} kRegisters[] = {
+    {"AX", kAX, false, kAX},    {"BX", kBX, false, kBX},    {"CX", kCX, false, kCX},
+    {"DX", kDX, false, kDX},    {"SI", kSI, false, kSI},    {"DI", kDI, false, kDI},
+    {"BP", kBP, false, kBP},    {"SP", kSP, false, kSP},    {"CS", 8 + kCS, true, kCS},
+    {"DS", 8 + kDS, true, kDS}, {"ES", 8 + kES, true, kES}, {"SS", 8 + kSS, true, kSS}};
 constexpr struct {
   const char *name;
   uint16_t bit;
@@ -115,8 +114,8 @@ std::string StateJson(const EngineStop &stop) {
     std::string words;
     Status status = stop.reason == EngineStopReason::Budget ? Status::Running : stop.status;
     int code = RunVerdict(status, Budget, true, Mapped, words);
-    j += ",\"exitCode\":" + Number(code) + ",\"message\":" +
-         Quoted(Notes + (words.empty() ? "" : Said(words)));
+    j += ",\"exitCode\":" + Number(code) +
+         ",\"message\":" + Quoted(Notes + (words.empty() ? "" : Said(words)));
   }
   const EngineStatement *statement =
       stop.statement >= 0 ? &EngineStatementAt(static_cast<size_t>(stop.statement)) : nullptr;
@@ -124,7 +123,8 @@ std::string StateJson(const EngineStop &stop) {
   j += ",\"statement\":" + (statement ? Quoted(StatementText(stop.statement)) : "null");
   j += ",\"atStatement\":" + std::string(stop.atStatement ? "true" : "false");
   j += ",\"asmLine\":" + Number(stop.asmLine) + ",\"executedLine\":" + Number(stop.executedLine);
-  j += ",\"ip\":" + Number(stop.ip) + ",\"instructions\":" + Number(static_cast<int64_t>(stop.instructions));
+  j += ",\"ip\":" + Number(stop.ip) +
+       ",\"instructions\":" + Number(static_cast<int64_t>(stop.instructions));
 
   EngineCpu cpu = EngineRegisters();
   j += ",\"registers\":[";
@@ -136,13 +136,12 @@ std::string StateJson(const EngineStop &stop) {
   }
   j += "],\"ipValue\":" + Number(cpu.cpu.ip) + ",\"flags\":[";
   for (const auto &f : kFlags) {
-    j += std::string(&f == kFlags ? "" : ",") + "{\"name\":\"" + f.name + "\",\"set\":" +
-         ((cpu.cpu.flags & f.bit) ? "true" : "false") +
+    j += std::string(&f == kFlags ? "" : ",") + "{\"name\":\"" + f.name +
+         "\",\"set\":" + ((cpu.cpu.flags & f.bit) ? "true" : "false") +
          ",\"changed\":" + ((cpu.changedFlags & f.bit) ? "true" : "false") + "}";
   }
   j += "],\"stack\":[";
-  for (size_t i = 0; i < EngineStackDepth(); ++i)
-    j += (i ? "," : "") + Number(EngineStackWord(i));
+  for (size_t i = 0; i < EngineStackDepth(); ++i) j += (i ? "," : "") + Number(EngineStackWord(i));
   j += "],\"variables\":[";
   for (size_t i = 0; Mapped && i < EngineVariableCount(); ++i) {
     const EngineVariableInfo &v = EngineVariableAt(i);

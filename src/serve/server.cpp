@@ -66,8 +66,7 @@ std::string Response(std::string_view status, std::string_view type, const std::
 }
 
 std::string Refusal(std::string_view status, bool withBody, std::string_view extra = "") {
-  return Response(status, "text/plain; charset=utf-8", std::string(status) + "\n", withBody,
-                  extra);
+  return Response(status, "text/plain; charset=utf-8", std::string(status) + "\n", withBody, extra);
 }
 
 int HexDigit(char c) {
@@ -125,7 +124,8 @@ std::string AnswerRequest(std::string_view head, const std::string &site) {
     return Refusal("400 Bad Request", true);
   std::string_view method = line.substr(0, space);
   bool get = method == "GET";
-  if (!get && method != "HEAD") return Refusal("405 Method Not Allowed", true, "Allow: GET, HEAD\r\n");
+  if (!get && method != "HEAD")
+    return Refusal("405 Method Not Allowed", true, "Allow: GET, HEAD\r\n");
   std::string name = RelativeName(line.substr(space + 1, second - space - 1));
   if (name.empty()) return Refusal("404 Not Found", get);
 
@@ -180,7 +180,7 @@ int RunServer(int argc, char **argv) {
   if (Site.empty()) {
     std::string own = OwnFolder();
     Site = fs::is_regular_file(own + "/site/index.html") ? own + "/site"
-                                                          : own + "/../share/pas2asm/play";
+                                                         : own + "/../share/pas2asm/play";
   }
   std::error_code e;
   if (!fs::is_regular_file(fs::path(Site) / "index.html", e)) {
