@@ -67,27 +67,9 @@ std::string Number(int64_t n) {
   return std::to_string(n);
 }
 
-std::string_view ReasonName(EngineStopReason reason) {
-  switch (reason) {
-  case EngineStopReason::Start:
-    return "start";
-  case EngineStopReason::Instruction:
-    return "instruction";
-  case EngineStopReason::Statement:
-    return "statement";
-  case EngineStopReason::Breakpoint:
-    return "breakpoint";
-  case EngineStopReason::Line:
-    return "line";
-  case EngineStopReason::Input:
-    return "input";
-  case EngineStopReason::Ended:
-    return "ended";
-  case EngineStopReason::Budget:
-    return "budget";
-  }
-  return "";
-}
+// The names of the stop reasons, in the order of EngineStopReason.
+constexpr std::string_view kReasonNames[] = {"start", "instruction", "statement", "breakpoint",
+                                             "line",  "input",       "ended",     "budget"};
 
 // The registers and flags in the order the stepper shows them.
 constexpr struct {
@@ -107,7 +89,8 @@ constexpr struct {
               {"SF", kSF}, {"OF", kOF}, {"DF", kDF}};
 
 std::string StateJson(const EngineStop &stop) {
-  std::string j = "{\"reason\":\"" + std::string(ReasonName(stop.reason)) + "\"";
+  std::string j =
+      "{\"reason\":\"" + std::string(kReasonNames[static_cast<int>(stop.reason)]) + "\"";
   bool over = stop.reason == EngineStopReason::Ended || stop.reason == EngineStopReason::Budget;
   j += ",\"ended\":" + std::string(over ? "true" : "false");
   if (over) {
