@@ -479,7 +479,10 @@ EngineStop MakeStop(EngineStopReason reason, Status status, int32_t finished, bo
   stop.statement = next >= 0 ? next : Current;
   stop.atStatement = next >= 0 && (next != Current || cpu.ip == Entry[static_cast<size_t>(next)]);
   stop.finished = finished;
-  if (ran && LastInstruction() < LineAt.size()) stop.executedLine = LineAt[LastInstruction()];
+  if (ran && LastInstruction() < LineAt.size()) {
+    stop.executedLine = LineAt[LastInstruction()];
+    stop.executedIp = LastInstruction();
+  }
   stop.instructions = InstructionCount();
   BeforeCpu = NowCpu;
   NowCpu = cpu;

@@ -138,6 +138,7 @@ struct EngineStop {
   bool atStatement;      // the next instruction is the first of that statement's run
   int32_t finished;      // the statement that ran up to this stop; -1 for none
   uint32_t executedLine; // the out1.asm line of the last instruction run to this stop; 0: none
+  uint16_t executedIp;   // and its offset (a repeated move not done yet: the same as `ip`)
   uint64_t instructions; // executed since the start
 };
 

@@ -137,7 +137,7 @@ struct Reader {
   }
 
   bool Value(JsonValue &v, int depth) {
-    if (depth > kMaxDepth) return Fail("nesting deeper than 64");
+    if (depth >= kMaxDepth) return Fail("nesting deeper than 64");
     Blanks();
     if (at >= text.size()) return Fail("a value missing");
     char c = text[at];

@@ -9,7 +9,7 @@
 
 namespace {
 std::wstring Wide(const std::string &text) {
-  if (text.empty()) return L"";
+  if (text.empty()) return std::wstring();
   int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);

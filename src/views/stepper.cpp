@@ -28,6 +28,9 @@ struct Command {
 
 const char kCommands[] = "n (F8) next statement, s (F7) next instruction, c (F9) continue, "
                          "b N breakpoint, g N run to line N, q quit";
+// The same on the screen's last row.
+const char kKeys[] = "F8/n statement  F7/s instruction  F9/c continue  b N breakpoint  "
+                     "g N run to line  q quit";
 
 bool ParseLine(std::string_view text, uint32_t &line) {
   size_t at = text.find_first_not_of(' ');
@@ -131,9 +134,9 @@ std::string Why(const EngineStop &stop) {
   case EngineStopReason::Input:
     return "the program reads a line";
   case EngineStopReason::Ended:
-    return "the program has stopped";
+    return "end";
   case EngineStopReason::Budget:
-    return "the budget is used up";
+    return "budget";
   }
   return "";
 }
@@ -297,8 +300,9 @@ constexpr size_t kScriptAsm = 9;    // rows of out1.asm around the next instruct
 std::string StopText(const EngineStop &stop) {
   std::string out;
   if (Written < Output.size()) {
-    for (const std::string &line : OutputLines(std::string_view(Output).substr(Written)))
-      out += "   output  | " + line + "\n";
+    std::vector<std::string> lines = OutputLines(std::string_view(Output).substr(Written));
+    if (lines.back().empty()) lines.pop_back(); // the output ended its line
+    for (const std::string &line : lines) out += "   output  | " + line + "\n";
     Written = Output.size();
   }
   out += "== " + Title(stop) + "\n";
@@ -420,7 +424,7 @@ EngineStop StepScreen(const StepOptions &options, bool unicode, bool &started) {
     if (Over(stop)) status = EndText(stop) + " - q leaves";
     screen.push_back(Cut(status, width));
     if (asking == Ask::Break || asking == Ask::RunTo) cursor = static_cast<int>(screen.size()) - 1;
-    screen.push_back(Painted(Cut(kCommands, width), Paint::Cyan));
+    screen.push_back(Painted(Cut(kKeys, width), Paint::Cyan));
     DrawScreen(screen, unicode, cursor);
 
     Key key = ReadKey();

@@ -44,9 +44,10 @@ std::string StatementRow(int32_t statement) {
   return row;
 }
 
-std::string InstructionRow(uint32_t asmLine) {
+std::string InstructionRow(uint32_t asmLine, uint64_t times, const CpuState &before) {
   std::string row = RightAligned(asmLine, 5) + "  " + std::string(Trimmed(EngineAsmLine(asmLine)));
-  std::string changes = RegisterChanges();
+  if (times > 1) row += " (" + std::to_string(times) + " steps)";
+  std::string changes = RegisterChanges(before, EngineRegisters().cpu);
   if (!changes.empty()) {
     PadTo(row, kChangesColumn);
     row += changes;
@@ -61,18 +62,17 @@ std::string InstructionRow(uint32_t asmLine) {
 }
 } // namespace
 
-std::string RegisterChanges() {
-  EngineCpu cpu = EngineRegisters();
+std::string RegisterChanges(const CpuState &before, const CpuState &now) {
   std::string out;
   for (const auto &r : kRegisters) {
-    if (!(cpu.changedRegs & (1 << r.bit))) continue;
-    uint16_t value = r.bit < 8 ? cpu.cpu.regs[r.bit] : cpu.cpu.sregs[r.bit - 8];
-    out += (out.empty() ? "" : " ") + std::string(r.name) + "=" + Hex4(value);
+    uint16_t was = r.bit < 8 ? before.regs[r.bit] : before.sregs[r.bit - 8];
+    uint16_t value = r.bit < 8 ? now.regs[r.bit] : now.sregs[r.bit - 8];
+    if (value != was) out += (out.empty() ? "" : " ") + std::string(r.name) + "=" + Hex4(value);
   }
   for (const auto &f : kFlags)
-    if (cpu.changedFlags & f.bit)
-      out += (out.empty() ? "" : " ") + std::string(f.name) + "=" +
-             ((cpu.cpu.flags & f.bit) ? "1" : "0");
+    if ((now.flags ^ before.flags) & f.bit)
+      out +=
+          (out.empty() ? "" : " ") + std::string(f.name) + "=" + ((now.flags & f.bit) ? "1" : "0");
   return out;
 }
 
@@ -108,8 +108,16 @@ EngineStop Trace(bool instructions, uint64_t limit, TraceSink sink, bool &writeF
     }
     if (stop.atStatement && stop.statement >= 0)
       write("-- " + StatementText(stop.statement) + "\n");
+    CpuState before = EngineRegisters().cpu;
     stop = EngineStepInstruction();
-    if (stop.executedLine) write(InstructionRow(stop.executedLine));
+    // A repeated move stays on its instruction until it is done.
+    uint64_t times = 1;
+    while (stop.reason == EngineStopReason::Instruction && stop.executedLine &&
+           stop.ip == stop.executedIp) {
+      stop = EngineStepInstruction();
+      times++;
+    }
+    if (stop.executedLine) write(InstructionRow(stop.executedLine, times, before));
   }
   return stop;
 }

@@ -19,8 +19,9 @@ headings) at a time, in a fresh directory of their own:
 A command runs with its standard output and error on a terminal whose locale is UTF-8, and with
 standard input at its end, so that the compiler's waits for Enter return at once; pas2asm and
 pas2asm-run are the ones given, first on PATH. What it shows is compared after what a terminal
-does not show is taken out: BEL and zero bytes; CR LF is a line end. A last line without its line
-end is shown ending, as the prompt after it would stand on a line of its own anyway.
+does not show is taken out: BEL, zero bytes and the sequences that set colours; CR LF is a line
+end. A last line without its line end is shown ending, as the prompt after it would stand on a
+line of its own anyway.
 
 "same": the two guides have the same headings at the same levels (the titles differ by language,
 so only the headings that are code, the message texts, are compared), and the same programs,
@@ -47,6 +48,7 @@ PROMPT = "$ "
 # a comment) are written in the guide's language.
 EXAMPLE_KINDS = ("pascal", "console", "asm", "ebnf")
 EXIT_CHECK = "$ echo $?"
+COLOURS = re.compile("\x1b\\[[0-9;]*m")
 
 
 class Block:
@@ -111,6 +113,7 @@ def transcript(block, where):
 def as_shown(raw):
     text = raw.decode("utf-8", errors="backslashreplace")
     text = text.replace("\a", "").replace("\0", "").replace("\r\n", "\n")
+    text = COLOURS.sub("", text)
     if text and not text.endswith("\n"):
         text += "\n"
     return text

@@ -1,0 +1,8 @@
+PROGRAM BRANCH;
+VAR A, B : INTEGER;
+BEGIN
+  READ(A);
+  IF A > 2 THEN B := 1 ELSE B := 2;
+  IF A > 5 THEN B := B + 10 ELSE B := B + 20;
+  WRITE(B);
+END.

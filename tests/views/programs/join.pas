@@ -1,0 +1,7 @@
+PROGRAM JOIN;
+VAR A, B, C : STRING;
+BEGIN
+  READ(A, B);
+  C := A + B;
+  WRITE(C);
+END.
