@@ -1,6 +1,6 @@
 // What the runtime's common part needs from the part written for one operating system
-// (runtime_posix.cpp or runtime_win32.cpp, of which CMake builds one). Nothing outside src/os/
-// includes this header.
+// (runtime_posix.cpp, runtime_wasi.cpp or runtime_win32.cpp, of which CMake builds one; the first
+// two share runtime_fd.cpp). Nothing outside src/os/ includes this header.
 #pragma once
 
 #include <cstdint>

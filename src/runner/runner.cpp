@@ -11,6 +11,7 @@
 #include "machine/machine.h"
 #include "os/process.h"
 #include "os/terminal.h"
+#include "runner/execute.h"
 #include "views/describe.h"
 #include "views/listing.h"
 #include "views/stepper.h"
@@ -21,12 +22,6 @@
 #endif
 
 namespace {
-constexpr int kCompileFailed = 2;
-constexpr int kRefusedLine = 3;
-constexpr int kTooLarge = 4;
-constexpr int kUsage = 64;
-constexpr int kBudget = 69;
-constexpr uint64_t kDefaultBudget = 50'000'000;
 constexpr uint64_t kDefaultTraceLimit = 10'000;
 
 const char kUsageLine[] =
@@ -293,7 +288,7 @@ int Compile(const Options &o, Work &work, std::string &asmText, std::string &map
   WriteStream(Stream::Err, out + err, o.utf8 || WantsUnicode(Stream::Err));
   if (!o.console.empty() && !WriteWholeFile(o.console, out, error)) Say(error);
   if (code != 0 || !ReadWholeFile(work.folder + "/out1.asm", asmText, error)) {
-    Say("compilation failed (pas2asm exit code " + std::to_string(code) + ")");
+    Say(CompileFailedMessage(code));
     return kCompileFailed;
   }
   if (!ReadWholeFile(work.folder + "/map.json", map, ignored)) map.clear();
@@ -345,12 +340,6 @@ EngineStop Step(const Options &o, Console &console) {
   }
   return StepScript(options, {nullptr, ReadCommand, WriteStepText});
 }
-
-std::string Hex(uint16_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04X", value);
-  return text;
-}
 } // namespace
 
 int RunRunner(int argc, char **argv) {
@@ -380,16 +369,11 @@ int RunRunner(int argc, char **argv) {
   }
 
   ProgramImage image;
-  AsmError refused;
-  if (!Assemble(asmText, image, refused)) {
+  int refusal = 0;
+  if (!AssembleForRun(asmText, asmName, o.asmFile.empty(), image, refusal, error)) {
     Keep(o, asmText, "");
-    if (refused.line == 0) {
-      Say(refused.message);
-      return kTooLarge;
-    }
-    Say(asmName + ":" + std::to_string(refused.line) + ": " + refused.message +
-        (refused.text.empty() ? "" : ": " + refused.text));
-    return o.asmFile.empty() ? kRefusedLine : kUsage;
+    Say(error);
+    return refusal;
   }
   std::string exe = ExeFile(image);
   Keep(o, asmText, exe);
@@ -451,21 +435,8 @@ int RunRunner(int argc, char **argv) {
   if (input != stdin) std::fclose(input);
   if (quit) return 0;
   if (o.count) Say(std::to_string(InstructionCount()) + " instructions executed");
-  if (status == Status::Running) {
-    std::string loop = mapped ? HangingLoopText() : "";
-    Say("instruction budget of " + std::to_string(o.budget) + " used up (at " + Hex(ReadCpu().ip) +
-        "h): the program hangs" + (loop.empty() ? "" : " " + loop));
-    return kBudget;
-  }
-  if (!flushed && status == Status::Ended) {
-    Say("cannot write the program's output");
-    return static_cast<int>(Status::CannotWrite);
-  }
-  if (!StopMessage().empty()) {
-    bool named =
-        status == Status::Fault || status == Status::ImageWrite || status == Status::Service;
-    std::string site = mapped && named ? SiteText() : "";
-    Say(StopMessage() + (site.empty() ? "" : ", " + site));
-  }
-  return static_cast<int>(status);
+  std::string said;
+  int code = RunVerdict(status, o.budget, flushed, mapped, said);
+  if (!said.empty()) Say(said);
+  return code;
 }

@@ -6,7 +6,8 @@
 
 Installs into a fresh prefix; the installed pas2asm-run must find the installed compiler beside it
 and take the bundled example from source to output, with no Python, unicorn or NASM on PATH; the
-guide and the manual page lie where a user looks for them. The .deb must hold the same files under
+guide and the manual page lie where a user looks for them; where the build made the playground,
+the installed pas2asm-play serves the installed site. The .deb must hold the same files under
 /usr and name nothing of those tools among its dependencies. A Windows build is not installed but
 packed: its .zip holds one folder with pas2asm.exe, pas2asm-run.exe, the guide in both languages,
 the README and the example.
@@ -41,6 +42,29 @@ def check_installed(build, tmp, failures):
     if (run.returncode, run.stdout) != (0, b"\r\n42"):
         failures.append(f"installed pas2asm-run on demo.pas: exit {run.returncode}, "
                         f"output {run.stdout!r}, {run.stderr!r}")
+    if os.path.isdir(os.path.join(build, "site")):
+        check_playground(prefix, failures)
+
+
+def check_playground(prefix, failures):
+    """The installed pas2asm-play finds the installed site by itself and serves its page."""
+    import urllib.request
+    for name in ("bin/pas2asm-play", "share/pas2asm/play/index.html", "share/pas2asm/play/pas2asm.wasm",
+                 "share/pas2asm/play/pas2asm-machine.wasm", "share/doc/pas2asm/playground.md"):
+        if not os.path.lexists(os.path.join(prefix, name)):
+            failures.append(f"not installed: {name}")
+    server = subprocess.Popen([os.path.join(prefix, "bin", "pas2asm-play"), "--port", "0"],
+                              stdout=subprocess.PIPE, text=True)
+    try:
+        address = server.stdout.readline().split(": ", 1)[-1].strip()
+        with urllib.request.urlopen(address, timeout=10) as page:
+            if b"pas2asm playground" not in page.read():
+                failures.append(f"the installed pas2asm-play at {address} serves no playground")
+    except OSError as e:
+        failures.append(f"the installed pas2asm-play: {e}")
+    finally:
+        server.kill()
+        server.wait()
 
 
 def packed(build, generator, tmp, failures):

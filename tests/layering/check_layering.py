@@ -8,8 +8,10 @@ The modules stand on each other: os at the bottom; lex and kod on os alone; sinr
 lex and kod; driver on top, included by nothing. Beside the compiler, on the same os: asm (the
 assembler of out1.asm), machine on asm, engine (statements, variables and stops on the map of
 out1.asm) on both and on nothing else, views (the listing, the trace, the stepper) on the engine
-and os, and runner (pas2asm-run) on all of them, included by nothing; the compiler's modules
-include none of these. The module graph that the includes make must
+and os, runner (pas2asm-run) on all of them, and play (the playground's machine) on all of them
+with the runner's words; only play includes runner, nothing includes play; serve
+(pas2asm-play) on os alone, included by nothing; the compiler's
+modules include none of these. The module graph that the includes make must
 also be free of cycles, so that no two files of different modules include each other.
 """
 
@@ -30,6 +32,8 @@ BELOW = {
     "engine": {"machine", "asm"},
     "views": {"engine", "machine", "asm", "os"},
     "runner": {"views", "engine", "machine", "asm", "os"},
+    "play": {"runner", "views", "engine", "machine", "asm", "os"},
+    "serve": {"os"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/[^"]+"', re.M)
 
