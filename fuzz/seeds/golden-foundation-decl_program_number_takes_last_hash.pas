@@ -1,0 +1,5 @@
+PROGRAM 5;
+VAR W, X : INTEGER;
+BEGIN
+  W := X;
+END.

@@ -1,0 +1,1 @@
+PROGRAM Strs;VAR S, T : STRING;BEGIN  READ(S);  WHILE 1 = 0 DO T := S + T;  REPEAT WRITE('a', S); UNTIL 1 = 1;END.
