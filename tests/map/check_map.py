@@ -18,8 +18,6 @@ fails must leave no map. A run that succeeds must leave a map in which:
 """
 
 import argparse
-import importlib.machinery
-import importlib.util
 import io
 import json
 import os
@@ -29,6 +27,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import types
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
@@ -215,10 +214,11 @@ def sources(paths):
 
 
 def load(name, path):
-    loader = importlib.machinery.SourceFileLoader(name, path)
-    spec = importlib.util.spec_from_loader(name, loader)
-    module = importlib.util.module_from_spec(spec)
-    loader.exec_module(module)
+    module = types.ModuleType(name)
+    module.__file__ = path
+    sys.modules[name] = module
+    with open(path, encoding="utf-8") as f:
+        exec(compile(f.read(), path, "exec"), module.__dict__)
     return module
 
 
